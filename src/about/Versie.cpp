@@ -1,0 +1,7 @@
+#include "app/Zandrel.h"
+
+namespace zandrel {
+
+void Zandrel::Versie_Click() {}
+
+}  // namespace zandrel

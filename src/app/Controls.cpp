@@ -1,0 +1,133 @@
+#include "app/Controls.h"
+
+#include "platform/PlatformError.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QVariant>
+#include <algorithm>
+#include <cmath>
+
+namespace zandrel {
+
+namespace {
+
+QColor toQColor(Colour colour, const QWidget* widget)
+{
+    if (colour == SystemWindowColour)
+        return QApplication::palette(widget).color(QPalette::Base);
+    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
+}
+
+// Labels paint their text and background with the window roles, text boxes with
+// the text and base roles.
+bool isTextBox(const QWidget* widget) { return qobject_cast<const QLineEdit*>(widget) != nullptr; }
+
+Colour storedColour(const QWidget* widget, const char* name, Colour fallback)
+{
+    const QVariant value = widget->property(name);
+    return value.isValid() ? Colour(value.toUInt()) : fallback;
+}
+
+// The bar's steps are kept fine enough that a single-precision range maps onto ints.
+constexpr int kBarSteps = 1000;
+
+}  // namespace
+
+bool Control::Enabled() const { return !widget_->testAttribute(Qt::WA_Disabled); }
+
+void Control::setEnabled(bool enabled)
+{
+    if (!widget_)
+        throw PlatformError(QStringLiteral("Een onderdeel van het venster ontbreekt."));
+    widget_->setEnabled(enabled);
+}
+
+bool Control::Visible() const { return !widget_->isHidden(); }
+void Control::setVisible(bool visible) { widget_->setVisible(visible); }
+void Control::Refresh() { widget_->repaint(); }
+
+Colour ColouredControl::ForeColor() const { return storedColour(widget_, "zandrelForeColor", Black); }
+
+void ColouredControl::setForeColor(Colour colour)
+{
+    widget_->setProperty("zandrelForeColor", uint(colour));
+    QPalette palette = widget_->palette();
+    const auto role = isTextBox(widget_) ? QPalette::Text : QPalette::WindowText;
+    palette.setColor(role, toQColor(colour, widget_));
+    widget_->setPalette(palette);
+}
+
+Colour ColouredControl::BackColor() const
+{
+    return storedColour(widget_, "zandrelBackColor", SystemWindowColour);
+}
+
+void ColouredControl::setBackColor(Colour colour)
+{
+    widget_->setProperty("zandrelBackColor", uint(colour));
+    QPalette palette = widget_->palette();
+    const auto role = isTextBox(widget_) ? QPalette::Base : QPalette::Window;
+    palette.setColor(role, toQColor(colour, widget_));
+    widget_->setPalette(palette);
+    widget_->setAutoFillBackground(true);
+}
+
+Label::Label(QLabel* label) : ColouredControl(label) {}
+QString Label::Caption() const { return static_cast<QLabel*>(widget_)->text(); }
+void Label::setCaption(const QString& caption) { static_cast<QLabel*>(widget_)->setText(caption); }
+
+TextBox::TextBox(QLineEdit* edit) : ColouredControl(edit) {}
+QString TextBox::Text() const { return static_cast<QLineEdit*>(widget_)->text(); }
+void TextBox::setText(const QString& text) { static_cast<QLineEdit*>(widget_)->setText(text); }
+
+CheckBox::CheckBox(QCheckBox* box) : Control(box) {}
+int CheckBox::Value() const { return static_cast<QCheckBox*>(widget_)->isChecked() ? 1 : 0; }
+void CheckBox::setValue(int value) { static_cast<QCheckBox*>(widget_)->setChecked(value == 1); }
+
+CommandButton::CommandButton(QAbstractButton* button) : Control(button) {}
+QString CommandButton::Caption() const { return static_cast<QAbstractButton*>(widget_)->text(); }
+void CommandButton::click() { static_cast<QAbstractButton*>(widget_)->click(); }
+
+Image::Image(QLabel* label) : Control(label) {}
+
+void Image::setPicture(const QImage& picture)
+{
+    auto* label = static_cast<QLabel*>(widget_);
+    if (picture.isNull())
+        label->clear();
+    else
+        label->setPixmap(QPixmap::fromImage(picture));
+}
+
+QImage Image::Picture() const { return static_cast<QLabel*>(widget_)->pixmap().toImage(); }
+
+ProgressBar::ProgressBar(QProgressBar* bar) : Control(bar) {}
+
+float ProgressBar::Max() const { return widget_->property("zandrelMax").toFloat(); }
+
+void ProgressBar::setMax(float max)
+{
+    widget_->setProperty("zandrelMax", max);
+    setValue(Value());
+}
+
+float ProgressBar::Value() const { return widget_->property("zandrelValue").toFloat(); }
+
+void ProgressBar::setValue(float value)
+{
+    widget_->setProperty("zandrelValue", value);
+    auto* bar = static_cast<QProgressBar*>(widget_);
+    // A range of 0..0 would turn the bar into a busy indicator; show it empty instead.
+    bar->setRange(0, kBarSteps);
+    const float max = Max();
+    const float share = max > 0 ? std::clamp(value / max, 0.0f, 1.0f) : 0.0f;
+    bar->setValue(int(std::lround(share * kBarSteps)));
+}
+
+}  // namespace zandrel

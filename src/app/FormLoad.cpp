@@ -1,0 +1,26 @@
+#include "app/Zandrel.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace zandrel {
+
+void Zandrel::Form_Load()
+{
+    Message.setCaption(QString());
+    procent.setCaption(QString());
+    sAutodatum_Click();
+    Refresh1_Click();
+}
+
+void Zandrel::Start()
+{
+    runHandler(&Zandrel::Form_Load);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+    // The first control in tab order that can take the focus gets it.
+    focusNextChild();
+}
+
+}  // namespace zandrel

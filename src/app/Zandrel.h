@@ -1,0 +1,107 @@
+#pragma once
+
+#include "app/Controls.h"
+#include "platform/Platform.h"
+
+#include <QWidget>
+#include <functional>
+
+class QFrame;
+
+namespace zandrel {
+
+// The one window of the program. Its controls hold all state; each handler is
+// defined in the folder of its subsystem.
+class Zandrel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Zandrel(Platform platform, QWidget* parent = nullptr);
+    ~Zandrel() override;
+
+    // Runs the load, centres the window on the screen and shows it.
+    void Start();
+
+    // Handlers, also called directly by other procedures (src/app, src/readiness, ...).
+    void Form_Load();
+    void Refresh1_Click();   // readiness check
+    void start_Click();      // copy run
+    void sAutodatum_Click(); // date subfolder name
+    void sSet_Click();       // settings editing switch
+    void SETcamera_Click();  // save the folders
+    void sOpen_Click();      // store the open-afterwards choice
+    void Fotoboek_Click();   // open the photo folder
+    void sPreview_Click();   // preview switch
+    void Versie_Click();     // version information
+
+    // Procedures that several handlers share.
+    void DisableControls();
+    void EnableControls();
+    void OpenFolder(const QString& path);
+    void RecountCamera();
+    void LoadSettings();
+
+    const Platform& platform() const { return platform_; }
+    bool copyRunActive() const { return run_.active; }
+
+    // The controls, by their names, in tab order.
+    Label Camerpath;
+    TextBox Cpath;
+    TextBox Fpath;
+    CommandButton SETcamera;
+    Label MB;
+    CommandButton Refresh1;
+    Label Message;
+    Label Stoplicht;
+    CheckBox sDel;
+    CheckBox sAutodatum;
+    Label Label1;
+    Label Label2;
+    TextBox sFolder;
+    CheckBox sSet;
+    CommandButton start;
+    zandrel::ProgressBar ProgressBar;
+    Label procent;
+    Label Label3;
+    Label sAantal;
+    Label sMB;
+    CheckBox sPreview;
+    Label sFotoaan;
+    CommandButton Fotoboek;
+    Label Allemaal;
+    CheckBox sOpen;
+    Label Label4;
+    Label Label5;
+    CommandButton Versie;
+    Image Image1;
+    Control Line1;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void connectEvents();
+    // Runs a handler for an event; a platform failure is told to the user and
+    // the window stays usable.
+    void runHandler(void (Zandrel::*handler)());
+    void reportFailure(const QString& what);
+
+    // The copy run's own bookkeeping for the one run that may be under way.
+    struct RunState {
+        bool active = false;
+        bool stopRequested = false;  // the window is being closed
+    };
+
+    Platform platform_;
+    RunState run_;
+    // RecountCamera's running figures between two real counts; see src/copyrun.
+    struct CameraTally {
+        qint64 count = 0;
+        qint64 bytes = 0;
+        qint64 sinceRealCount = 0;
+        bool valid = false;
+    } tally_;
+};
+
+}  // namespace zandrel

@@ -1,0 +1,8 @@
+#include "app/Zandrel.h"
+
+namespace zandrel {
+
+void Zandrel::start_Click() {}
+void Zandrel::RecountCamera() {}
+
+}  // namespace zandrel

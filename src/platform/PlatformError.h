@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace zandrel {
+
+// A platform operation that could not be carried out. The text says in words
+// what failed and on which path, so it can be shown to the user as it stands.
+class PlatformError : public std::runtime_error {
+public:
+    explicit PlatformError(const QString& what) : std::runtime_error(what.toStdString()) {}
+    QString text() const { return QString::fromStdString(what()); }
+};
+
+}  // namespace zandrel

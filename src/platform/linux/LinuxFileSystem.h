@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+namespace zandrel {
+
+class LinuxFileSystem : public FileSystem {
+public:
+    bool FolderExists(const QString& path) override;
+    bool FileExists(const QString& path) override;
+    std::unique_ptr<Folder> GetFolder(const QString& path) override;
+    QString GetDriveName(const QString& path) override;
+    Drive GetDrive(const QString& driveName) override;
+    void CreateFolder(const QString& path) override;
+    void CopyFile(const QString& source, const QString& target, CopyCheck check) override;
+    void DeleteFile(const QString& path) override;
+};
+
+}  // namespace zandrel

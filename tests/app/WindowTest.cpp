@@ -1,0 +1,179 @@
+#include "support/TestWindow.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <gtest/gtest.h>
+
+namespace zandrel::test {
+namespace {
+
+struct Row {
+    const char* name;
+    const char* kind;
+    QString text;
+    int left, top, width, height;
+};
+
+// The window's design: name, widget kind, design-time text and place in twips.
+const std::vector<Row>& designTable()
+{
+    static const std::vector<Row> rows = {
+        {"Camerpath", "QLabel", "Camera folder", 240, 3960, 1215, 255},
+        {"Cpath", "QLineEdit", "Cpath", 1320, 3960, 6255, 285},
+        {"Fpath", "QLineEdit", "Fpath", 1320, 4320, 6255, 285},
+        {"SETcamera", "QPushButton", "Save", 7680, 3960, 735, 675},
+        {"MB", "QLabel", "Aantal MB's", 240, 600, 975, 255},
+        {"Refresh1", "QPushButton", "Refresh", 1920, 240, 1695, 975},
+        {"Message", "QLabel", "Message", 600, 4920, 7425, 345},
+        {"Stoplicht", "QLabel", "", 8055, 4920, 255, 255},
+        {"sDel", "QCheckBox", "sDel", 3840, 240, 255, 195},
+        {"sAutodatum", "QCheckBox", "sAutodatum", 3840, 960, 255, 195},
+        {"Label1", "QLabel", "Na kopieren camera legen", 4200, 240, 2655, 255},
+        {"Label2", "QLabel", "Datum als subfoldernaam", 4200, 960, 2655, 255},
+        {"sFolder", "QLineEdit", "sFolder", 3840, 1320, 3735, 285},
+        {"sSet", "QCheckBox", "sSet", 7680, 4200, 270, 255},
+        {"start", "QPushButton", "", 3840, 1680, 4575, 975},
+        {"ProgressBar", "QProgressBar", "", 3840, 2880, 4575, 135},
+        {"procent", "QLabel", "Procent", 3840, 3240, 4455, 375},
+        {"Label3", "QLabel", "SET", 7920, 4200, 375, 255},
+        {"sAantal", "QLabel", "sAantal", 1320, 360, 615, 255},
+        {"sMB", "QLabel", "sMB", 1320, 600, 615, 255},
+        {"sPreview", "QCheckBox", "sPreview", 3840, 720, 255, 195},
+        {"sFotoaan", "QLabel", "Foto laten zien", 4200, 720, 2055, 255},
+        {"Fotoboek", "QPushButton", "Foto's", 7680, 1320, 750, 285},
+        {"Allemaal", "QLabel", "Totaal", 240, 360, 975, 255},
+        {"sOpen", "QCheckBox", "sOpen", 3840, 480, 255, 195},
+        {"Label4", "QLabel", QString::fromUtf8("Na kopiëren foto folder openen"), 4200, 480, 2415, 255},
+        {"Label5", "QLabel", "Foto folder", 240, 4320, 1095, 255},
+        {"Versie", "QPushButton", "?", 8160, 120, 255, 255},
+        {"Image1", "QLabel", "", 240, 1320, 3375, 2535},
+    };
+    return rows;
+}
+
+QString designText(QWidget* widget)
+{
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        return edit->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return button->text();
+    return QString();
+}
+
+TEST(Window, EveryControlHasItsDesignPlaceKindAndText)
+{
+    TestWindow t;
+    for (const Row& row : designTable()) {
+        SCOPED_TRACE(row.name);
+        auto* widget = t.window->findChild<QWidget*>(QString::fromLatin1(row.name));
+        ASSERT_NE(widget, nullptr);
+        EXPECT_TRUE(widget->inherits(row.kind));
+        EXPECT_EQ(widget->geometry(), QRect(row.left / 15, row.top / 15, row.width / 15, row.height / 15));
+        EXPECT_EQ(designText(widget), row.text);
+    }
+    auto* line = t.window->findChild<QWidget*>(QStringLiteral("Line1"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->geometry(), QRect(8, 320, 560, 1));
+}
+
+TEST(Window, DesignStateBeforeLoad)
+{
+    TestWindow t;
+    Zandrel& w = *t.window;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Zandrel"));
+    EXPECT_EQ(w.size(), QSize(575, 358));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_FALSE(w.SETcamera.Enabled());
+    EXPECT_FALSE(w.SETcamera.Visible());
+    for (CheckBox* ticked : {&w.sDel, &w.sAutodatum, &w.sPreview})
+        EXPECT_EQ(ticked->Value(), 1);
+    EXPECT_EQ(w.sSet.Value(), 0);
+    EXPECT_EQ(w.sOpen.Value(), 0);
+    EXPECT_EQ(w.ProgressBar.Max(), 100.0f);
+    EXPECT_EQ(w.ProgressBar.Value(), 0.0f);
+    EXPECT_TRUE(w.Image1.Picture().isNull());
+    for (Control* c : {static_cast<Control*>(&w.Cpath), static_cast<Control*>(&w.Refresh1),
+                       static_cast<Control*>(&w.start), static_cast<Control*>(&w.Versie)})
+        EXPECT_TRUE(c->Enabled() && c->Visible());
+    // Only the box of a check box shows: it is too narrow for its caption.
+    EXPECT_LE(w.sDel.widget()->width(), 17);
+    EXPECT_EQ(w.sDel.widget()->accessibleName(), QStringLiteral("Na kopieren camera legen"));
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(16, 16)));
+    EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(32, 32)));
+}
+
+TEST(Window, TabOrderSkipsLabelsImageLineAndBar)
+{
+    TestWindow t;
+    Zandrel& w = *t.window;
+    const std::vector<QWidget*> expected = {w.Cpath.widget(), w.Fpath.widget(), w.SETcamera.widget(),
+                                            w.Refresh1.widget(), w.sDel.widget(), w.sAutodatum.widget(),
+                                            w.sFolder.widget(), w.sSet.widget(), w.start.widget(),
+                                            w.sPreview.widget(), w.Fotoboek.widget(), w.sOpen.widget(),
+                                            w.Versie.widget()};
+    std::vector<QWidget*> chain;
+    for (QWidget* next = w.Cpath.widget(); chain.size() < expected.size(); next = next->nextInFocusChain())
+        if (next->focusPolicy() != Qt::NoFocus)
+            chain.push_back(next);
+    EXPECT_EQ(chain, expected);
+    for (Control* c : {static_cast<Control*>(&w.Message), static_cast<Control*>(&w.Image1),
+                       static_cast<Control*>(&w.ProgressBar), static_cast<Control*>(&w.Line1),
+                       static_cast<Control*>(&w.Stoplicht)})
+        EXPECT_EQ(c->widget()->focusPolicy(), Qt::NoFocus) << c->widget()->objectName().toStdString();
+}
+
+TEST(Window, StatusLinesUseTheLargerCentredFont)
+{
+    TestWindow t;
+    for (Label* label : {&t.window->Message, &t.window->procent}) {
+        auto* widget = static_cast<QLabel*>(label->widget());
+        EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), 13.5);
+        EXPECT_TRUE(widget->alignment() & Qt::AlignHCenter);
+    }
+    EXPECT_EQ(t.window->font().pointSize(), 8);
+}
+
+TEST(Controls, ColoursRoundTripAsNumbers)
+{
+    TestWindow t;
+    Zandrel& w = *t.window;
+    w.Stoplicht.setBackColor(Green);
+    EXPECT_EQ(w.Stoplicht.BackColor(), Green);
+    EXPECT_EQ(w.Stoplicht.widget()->palette().color(QPalette::Window), QColor(0, 255, 0));
+    w.Fpath.setBackColor(Red);
+    w.Fpath.setForeColor(White);
+    EXPECT_EQ(w.Fpath.widget()->palette().color(QPalette::Base), QColor(255, 0, 0));
+    EXPECT_EQ(w.Fpath.widget()->palette().color(QPalette::Text), QColor(255, 255, 255));
+    // 0x00BBGGRR: blue is the high byte.
+    w.Stoplicht.setBackColor(0x00FF0000);
+    EXPECT_EQ(w.Stoplicht.widget()->palette().color(QPalette::Window), QColor(0, 0, 255));
+    w.Fpath.setBackColor(SystemWindowColour);
+    EXPECT_EQ(w.Fpath.BackColor(), SystemWindowColour);
+    EXPECT_EQ(w.Fpath.widget()->palette().color(QPalette::Base), w.palette().color(QPalette::Base));
+}
+
+TEST(Controls, ProgressBarNeverBusyNorOverfull)
+{
+    TestWindow t;
+    auto& bar = t.window->ProgressBar;
+    auto* widget = static_cast<QProgressBar*>(bar.widget());
+    bar.setMax(0);
+    bar.setValue(0);
+    EXPECT_LT(widget->minimum(), widget->maximum()) << "a 0..0 range animates as busy";
+    EXPECT_EQ(widget->value(), widget->minimum());
+    bar.setMax(4);
+    bar.setValue(2);
+    EXPECT_EQ(widget->value(), (widget->minimum() + widget->maximum()) / 2);
+    bar.setValue(7);
+    EXPECT_EQ(bar.Value(), 7.0f);
+    EXPECT_EQ(widget->value(), widget->maximum());
+}
+
+}  // namespace
+}  // namespace zandrel::test

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/Zandrel.h"
+#include "support/Fakes.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace zandrel::test {
+
+// A window on the real file system and a real hive file in a fresh temporary
+// folder, with fakes for the person and the desktop.
+struct TestWindow {
+    TestWindow();
+    explicit TestWindow(std::shared_ptr<FileSystem> fileSystem);
+
+    QString path(const QString& relative) const { return dir.filePath(relative); }
+    QString hivePath() const { return dir.filePath(QStringLiteral("config/zandrel/registry.reg")); }
+    // A folder below the temporary folder, created with its parents.
+    QString makeFolder(const QString& relative) const;
+    // A file below the temporary folder with the given bytes.
+    QString makeFile(const QString& relative, const QByteArray& bytes) const;
+
+    QTemporaryDir dir;
+    std::shared_ptr<FileSystem> fileSystem;
+    std::shared_ptr<FakeLauncher> launcher = std::make_shared<FakeLauncher>();
+    std::shared_ptr<FakeMessageBox> messageBox = std::make_shared<FakeMessageBox>();
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::unique_ptr<Zandrel> window;
+};
+
+}  // namespace zandrel::test
