@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Desktop.h"
+#include "platform/PlatformError.h"
 
 #include <QStringList>
 #include <deque>
@@ -20,9 +21,12 @@ class FakeLauncher : public Launcher {
 public:
     void Launch(const QString& program, const QString& argument) override
     {
+        if (!failure.isEmpty())
+            throw PlatformError(failure);
         launches.push_back({program, argument});
     }
     std::vector<test::Launch> launches;
+    QString failure;  // when set, every launch fails with this text
 };
 
 struct ShownBox {
