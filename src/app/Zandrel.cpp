@@ -32,6 +32,16 @@ W* place(QWidget* parent, const char* name, QRect geometry)
     return widget;
 }
 
+// An 8 pt sans-serif of the classic dialog widths, so that the captions fit the
+// fixed label widths; the system's sans-serif stands in where it is missing.
+QFont dialogFont()
+{
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
 QFont statusFont()
 {
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -91,9 +101,7 @@ Zandrel::Zandrel(Platform platform, QWidget* parent) : QWidget(parent), platform
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(zandrelIcon());
-    QFont font = this->font();
-    font.setPointSize(8);
-    setFont(font);
+    setFont(dialogFont());
     setFixedSize(8625 / kTwipsPerPixel, 5370 / kTwipsPerPixel);
     createControls();
     connectEvents();
