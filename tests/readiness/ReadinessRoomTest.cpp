@@ -1,0 +1,50 @@
+#include "ReadinessSupport.h"
+
+#include <unistd.h>
+
+namespace zandrel::test {
+namespace {
+
+using Room = ReadinessCheck;
+
+// The shown size is what counts: 2.5 million bytes show as 2, so 12 free
+// megabytes are enough although they leave only 9.5 of the camera's to spare.
+TEST_F(Room, TenFreeMegabytesOverTheShownSizeAreEnoughAByteLessIsNot)
+{
+    cameraWith({{"IMG_0001.JPG", 2500000}});
+    fs->freespace = 12 * kFreeMegabyte;
+    EXPECT_EQ(check(camera, photos), ready("1", "2"));
+    fs->freespace = 12 * kFreeMegabyte - 1;
+    EXPECT_EQ(check(), blocked(noRoomText(fs->driveLetterOf(photos)), "1", "2"));
+}
+
+TEST_F(Room, AnEmptyCameraNeedsTenFreeMegabytesToBeCalledEmpty)
+{
+    cameraWith({});
+    fs->freespace = 10 * kFreeMegabyte;
+    EXPECT_EQ(check(camera, photos), empty());
+    fs->freespace = 10 * kFreeMegabyte - 1;
+    EXPECT_EQ(check(), blocked(noRoomText(fs->driveLetterOf(photos))));
+}
+
+// The photo folder is the root of a small tmpfs, so the free space is the
+// kernel's own figure.
+class RoomOnTmpfs : public ReadinessCheck {
+protected:
+    const QString drive = t.path(QStringLiteral("Schijf"));
+};
+
+TEST_F(RoomOnTmpfs, FillingTheLastPageTakesTheRoomAway)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    cameraWith({{"IMG_0001.JPG", 2500000}});
+    const TmpfsMount mount(drive, 12 * kFreeMegabyte);  // a whole number of pages
+    ASSERT_TRUE(mount.mounted()) << "mount -t tmpfs failed";
+    EXPECT_EQ(check(camera, drive), ready("1", "2"));
+    t.makeFile(QStringLiteral("Schijf/bijna-vol"), QByteArray(1, 'x'));
+    EXPECT_EQ(check(), blocked(noRoomText(drive), "1", "2")) << "a tmpfs without a label is named by its mount point";
+}
+
+}  // namespace
+}  // namespace zandrel::test
