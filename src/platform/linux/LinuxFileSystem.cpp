@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxFileSystem.h"
 
+#include "platform/linux/NativePath.h"
+
 #include <QFile>
 #include <QStorageInfo>
 
@@ -15,30 +17,37 @@ namespace zandrel {
 
 namespace {
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
-
-QString reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
 bool statIs(const QString& path, mode_t type)
 {
     struct stat info {};
-    return !path.isEmpty() && ::stat(native(path).constData(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+    return isPathText(path) && ::stat(nativePath(path).constData(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+// The path the kernel is to act on; text it would cut short at a NUL is refused.
+QByteArray checkedNative(const QString& path, const QString& failure)
+{
+    if (!isPathText(path))
+        throw PlatformError(failure.arg(path, errorText(EINVAL)));
+    return nativePath(path);
 }
 
 // Walks one folder without following links; regular files only are counted.
 class DirectoryWalk {
 public:
-    explicit DirectoryWalk(const QString& path) : path_(path)
+    explicit DirectoryWalk(const QString& path) : DirectoryWalk(AT_FDCWD, nativePath(path), path, O_RDONLY) {}
+    // A subfolder, opened beside its parent's descriptor; a link is not followed.
+    DirectoryWalk(const DirectoryWalk& parent, const char* name)
+        : DirectoryWalk(::dirfd(parent.dir_), name, parent.path_ + QLatin1Char('/') + QFile::decodeName(name),
+                        O_RDONLY | O_NOFOLLOW)
     {
-        const int fd = ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0 || !(dir_ = ::fdopendir(fd))) {
-            const int error = errno;
-            if (fd >= 0)
-                ::close(fd);
-            throw PlatformError(QStringLiteral("Kan de map '%1' niet lezen: %2").arg(path, reason(error)));
-        }
     }
-    ~DirectoryWalk() { ::closedir(dir_); }
+    ~DirectoryWalk()
+    {
+        if (dir_)
+            ::closedir(dir_);
+    }
+    // False when the folder went away before it could be opened.
+    bool exists() const { return dir_ != nullptr; }
     DirectoryWalk(const DirectoryWalk&) = delete;
     DirectoryWalk& operator=(const DirectoryWalk&) = delete;
 
@@ -52,31 +61,47 @@ public:
                 continue;
             struct stat info {};
             if (::fstatat(::dirfd(dir_), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (errno == ENOENT)  // gone while we looked: it no longer counts
+                const int error = errno;
+                if (error == ENOENT)  // gone while we looked: it no longer counts
                     continue;
                 throw PlatformError(QStringLiteral("Kan '%1' in '%2' niet lezen: %3")
-                                        .arg(QFile::decodeName(entry->d_name), path_, reason(errno)));
+                                        .arg(QFile::decodeName(entry->d_name), path_, errorText(error)));
             }
             visit(entry->d_name, info);
             errno = 0;
         }
         if (errno != 0)
-            throw PlatformError(QStringLiteral("Kan de map '%1' niet lezen: %2").arg(path_, reason(errno)));
+            throw PlatformError(QStringLiteral("Kan de map '%1' niet lezen: %2").arg(path_, errorText(errno)));
     }
 
 private:
+    DirectoryWalk(int at, const QByteArray& name, QString path, int flags) : path_(std::move(path))
+    {
+        const int fd = ::openat(at, name.constData(), flags | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0 && (dir_ = ::fdopendir(fd)))
+            return;
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (error != ENOENT || at == AT_FDCWD)
+            throw PlatformError(QStringLiteral("Kan de map '%1' niet lezen: %2").arg(path_, errorText(error)));
+    }
+
     QString path_;
     DIR* dir_ = nullptr;
 };
 
-qint64 treeSize(const QString& path)
+qint64 treeSize(DirectoryWalk& walk)
 {
     qint64 bytes = 0;
-    DirectoryWalk(path).each([&](const char* name, const struct stat& info) {
-        if (S_ISREG(info.st_mode))
+    walk.each([&](const char* name, const struct stat& info) {
+        if (S_ISREG(info.st_mode)) {
             bytes += info.st_size;
-        else if (S_ISDIR(info.st_mode))
-            bytes += treeSize(path + QLatin1Char('/') + QFile::decodeName(name));
+        } else if (S_ISDIR(info.st_mode)) {
+            DirectoryWalk subfolder(walk, name);
+            if (subfolder.exists())
+                bytes += treeSize(subfolder);
+        }
     });
     return bytes;
 }
@@ -103,7 +128,11 @@ public:
         return count;
     }
 
-    qint64 Size() override { return treeSize(path_); }
+    qint64 Size() override
+    {
+        DirectoryWalk walk(path_);
+        return treeSize(walk);
+    }
 
 private:
     QString path_;
@@ -141,20 +170,29 @@ Drive LinuxFileSystem::GetDrive(const QString& driveName)
 
 void LinuxFileSystem::CreateFolder(const QString& path)
 {
-    if (::mkdir(native(path).constData(), 0777) != 0)
-        throw PlatformError(QStringLiteral("Kan de map '%1' niet maken: %2").arg(path, reason(errno)));
+    const QString failure = QStringLiteral("Kan de map '%1' niet maken: %2");
+    if (::mkdir(checkedNative(path, failure).constData(), 0777) != 0) {
+        const int error = errno;
+        throw PlatformError(failure.arg(path, errorText(error)));
+    }
 }
 
 void LinuxFileSystem::DeleteFile(const QString& path)
 {
+    const QString failure = QStringLiteral("Kan '%1' niet verwijderen: %2");
+    const QByteArray name = checkedNative(path, failure);
     struct stat info {};
-    if (::lstat(native(path).constData(), &info) != 0)
-        throw PlatformError(QStringLiteral("Kan '%1' niet verwijderen: %2").arg(path, reason(errno)));
+    if (::lstat(name.constData(), &info) != 0) {
+        const int error = errno;
+        throw PlatformError(failure.arg(path, errorText(error)));
+    }
     // Like a deletion without force: a write-protected file is left alone.
     if (!(info.st_mode & S_IWUSR))
-        throw PlatformError(QStringLiteral("Kan '%1' niet verwijderen: het bestand is alleen-lezen.").arg(path));
-    if (::unlink(native(path).constData()) != 0)
-        throw PlatformError(QStringLiteral("Kan '%1' niet verwijderen: %2").arg(path, reason(errno)));
+        throw PlatformError(failure.arg(path, QStringLiteral("het bestand is alleen-lezen.")));
+    if (::unlink(name.constData()) != 0) {
+        const int error = errno;
+        throw PlatformError(failure.arg(path, errorText(error)));
+    }
 }
 
 }  // namespace zandrel

@@ -2,6 +2,9 @@
 
 #include "platform/FileSystem.h"
 
+#include <QByteArray>
+#include <set>
+
 namespace zandrel {
 
 class LinuxFileSystem : public FileSystem {
@@ -14,6 +17,11 @@ public:
     void CreateFolder(const QString& path) override;
     void CopyFile(const QString& source, const QString& target, CopyCheck check) override;
     void DeleteFile(const QString& path) override;
+
+private:
+    void copySafely(const QString& source, const QString& target, CopyCheck check);
+
+    std::set<QByteArray> sweptFolders_;  // folders already cleared of dead runs' temporary files
 };
 
 }  // namespace zandrel

@@ -1,0 +1,94 @@
+#pragma once
+
+// The pieces of LinuxFileSystem::CopyFile. A camera file may exist nowhere
+// else, so the copy is written under a temporary name, checked when asked, and
+// only then published under a name that it can never replace.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <sys/stat.h>
+#include <utility>
+
+namespace zandrel::safecopy {
+
+// One step failed; the reason completes the copy's error text.
+struct StepFailed {
+    QString reason;
+};
+
+// The target name was taken by someone else before the copy could have it.
+struct NameTaken {};
+
+[[noreturn]] void fail(int error);
+[[noreturn]] void fail(const QString& reason);
+
+// Owns one file descriptor and closes it when dropped.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    int get() const { return fd_; }
+    void reset();
+
+private:
+    int fd_ = -1;
+};
+
+// The source opened once for reading; info is its one stat.
+Fd openSource(const QByteArray& path, struct stat& info);
+Fd openFolder(const QByteArray& path);
+
+// The copy while it is being written, inside the target's folder: an unnamed
+// file where the file system has them, else a hidden file whose name carries
+// our pid. Removed when dropped, unless it was published.
+class TempFile {
+public:
+    explicit TempFile(int folder);
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    int fd() const { return fd_.get(); }
+    bool named() const { return !name_.isEmpty(); }
+    const QByteArray& name() const { return name_; }
+    void markPublished() { published_ = true; }
+
+private:
+    void createNamed();
+
+    int folder_;
+    Fd fd_;
+    QByteArray name_;
+    bool published_ = false;
+};
+
+// Removes the temporary files that runs which are no longer alive left here.
+void sweepStaleTempFiles(int folder);
+
+using Hash = std::uint64_t;
+
+// Copies to the end of the source and returns a checksum of what was read.
+Hash copyHashing(int from, int to);
+// Copies in the kernel where it offers that, else through a buffer.
+void copyFast(int from, int to);
+void keepTimes(int fd, const struct stat& source);
+// Flushes the copy, checks its size and compares what the disk gives back.
+void verifyOnDisk(int fd, off_t size, Hash expected);
+
+// Makes the finished copy appear under name without ever replacing a file.
+void publish(int folder, TempFile& temp, const QByteArray& name);
+// Flushes the folder; when that fails the copy is taken back out again.
+void syncFolder(int folder, int fd, const QByteArray& name);
+
+// Removes name when it is still the file described by ours.
+void removeIfStill(int folder, const QByteArray& name, const struct stat& ours);
+
+}  // namespace zandrel::safecopy

@@ -1,0 +1,164 @@
+#include "platform/linux/SafeCopy.h"
+
+#include <xxhash.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace zandrel::safecopy {
+
+namespace {
+
+// Large enough that a camera on USB streams at full speed.
+constexpr size_t kBufferSize = size_t(1) << 20;
+// What one copy_file_range call may take on, so that a signal is seen between calls.
+constexpr size_t kKernelChunk = size_t(64) << 20;
+
+class Buffer {
+public:
+    char* data() { return bytes_.get(); }
+    static constexpr size_t size() { return kBufferSize; }
+
+private:
+    std::unique_ptr<char[]> bytes_{new char[kBufferSize]};
+};
+
+class Checksum {
+public:
+    Checksum()
+    {
+        if (!state_ || XXH3_64bits_reset(state_.get()) != XXH_OK)
+            fail(ENOMEM);
+    }
+    void add(const char* bytes, size_t length) { XXH3_64bits_update(state_.get(), bytes, length); }
+    Hash value() const { return XXH3_64bits_digest(state_.get()); }
+
+private:
+    struct Free {
+        void operator()(XXH3_state_t* state) const { XXH3_freeState(state); }
+    };
+    std::unique_ptr<XXH3_state_t, Free> state_{XXH3_createState()};
+};
+
+// Fills at most length bytes from the current offset; 0 at the end.
+size_t readSome(int fd, char* bytes, size_t length)
+{
+    for (;;) {
+        const ssize_t got = ::read(fd, bytes, length);
+        if (got >= 0)
+            return size_t(got);
+        if (errno != EINTR)
+            fail(errno);
+    }
+}
+
+size_t readSomeAt(int fd, char* bytes, size_t length, off_t offset)
+{
+    for (;;) {
+        const ssize_t got = ::pread(fd, bytes, length, offset);
+        if (got >= 0)
+            return size_t(got);
+        if (errno != EINTR)
+            fail(errno);
+    }
+}
+
+void writeAll(int fd, const char* bytes, size_t length)
+{
+    while (length > 0) {
+        const ssize_t put = ::write(fd, bytes, length);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            fail(put < 0 ? errno : ENOSPC);
+        bytes += put;
+        length -= size_t(put);
+    }
+}
+
+void copyLoop(int from, int to)
+{
+    Buffer buffer;
+    while (const size_t got = readSome(from, buffer.data(), buffer.size()))
+        writeAll(to, buffer.data(), got);
+}
+
+// The kernel declines a copy between these two files: do it ourselves.
+bool kernelDeclines(int error)
+{
+    return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL || error == EBADF;
+}
+
+// Copies in the kernel for as long as it is willing; the offsets of both
+// files move on, so a plain loop can take over where it stops.
+void copyInKernel(int from, int to)
+{
+    for (;;) {
+        const ssize_t moved = ::copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0);
+        if (moved > 0)
+            continue;
+        if (moved == 0 || kernelDeclines(errno))
+            return;
+        if (errno != EINTR)
+            fail(errno);
+    }
+}
+
+Hash hashFromDisk(int fd)
+{
+    Buffer buffer;
+    Checksum checksum;
+    off_t offset = 0;
+    while (const size_t got = readSomeAt(fd, buffer.data(), buffer.size(), offset)) {
+        checksum.add(buffer.data(), got);
+        offset += off_t(got);
+    }
+    return checksum.value();
+}
+
+}  // namespace
+
+Hash copyHashing(int from, int to)
+{
+    Buffer buffer;
+    Checksum checksum;
+    while (const size_t got = readSome(from, buffer.data(), buffer.size())) {
+        checksum.add(buffer.data(), got);
+        writeAll(to, buffer.data(), got);
+    }
+    return checksum.value();
+}
+
+void copyFast(int from, int to)
+{
+    copyInKernel(from, to);
+    // Some file systems report 0 before the end; the loop reads on to the
+    // real end, which costs one read when the kernel copied everything.
+    copyLoop(from, to);
+}
+
+void keepTimes(int fd, const struct stat& source)
+{
+    // Best effort: a file system that cannot store the time still gets the photo.
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    ::futimens(fd, times);
+}
+
+void verifyOnDisk(int fd, off_t size, Hash expected)
+{
+    if (::fsync(fd) != 0)
+        fail(errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        fail(errno);
+    if (info.st_size != size)
+        fail(QStringLiteral("de kopie is %1 bytes groot in plaats van %2").arg(info.st_size).arg(size));
+    // The pages are clean after fsync, so they can go: what follows is read from the disk.
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    if (hashFromDisk(fd) != expected)
+        fail(QStringLiteral("de kopie op schijf wijkt af van het origineel"));
+}
+
+}  // namespace zandrel::safecopy

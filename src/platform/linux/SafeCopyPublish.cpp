@@ -1,0 +1,122 @@
+#include "platform/linux/SafeCopy.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace zandrel::safecopy {
+
+namespace {
+
+[[noreturn]] void failOrTaken(int error)
+{
+    if (error == EEXIST)
+        throw NameTaken{};
+    fail(error);
+}
+
+// The file system has no such call (FUSE exFAT and NTFS answer EINVAL or EPERM).
+bool missingCall(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM; }
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+void publishUnnamed(int folder, int fd, const QByteArray& name)
+{
+    // Through /proc a link needs no capability; the descriptor itself needs
+    // CAP_DAC_READ_SEARCH, so it is only the way out where /proc is missing.
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return;
+    if (errno == ENOENT && ::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0)
+        return;
+    failOrTaken(errno);
+}
+
+// An empty file of our own under the name, made with O_EXCL so that it never
+// takes a name that someone else holds. Removed again unless kept.
+class Claim {
+public:
+    Claim(int folder, const QByteArray& name) : folder_(folder), name_(name)
+    {
+        const Fd fd(::openat(folder, name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
+        if (fd.get() < 0)
+            failOrTaken(errno);
+        if (::fstat(fd.get(), &ours_) != 0) {
+            const int error = errno;
+            ::unlinkat(folder, name.constData(), 0);
+            fail(error);
+        }
+        // Closed at once: FUSE keeps a file that is renamed over while open.
+    }
+    ~Claim()
+    {
+        if (!kept_)
+            removeIfStill(folder_, name_, ours_);
+    }
+    Claim(const Claim&) = delete;
+    Claim& operator=(const Claim&) = delete;
+    void keep() { kept_ = true; }
+
+private:
+    int folder_;
+    QByteArray name_;
+    struct stat ours_ {};
+    bool kept_ = false;
+};
+
+void renameOverClaim(int folder, const QByteArray& temp, const QByteArray& name)
+{
+    Claim claim(folder, name);
+    if (::renameat(folder, temp.constData(), folder, name.constData()) != 0)
+        fail(errno);
+    claim.keep();
+}
+
+void publishNamed(int folder, const QByteArray& temp, const QByteArray& name)
+{
+    if (::renameat2(folder, temp.constData(), folder, name.constData(), RENAME_NOREPLACE) == 0)
+        return;
+    if (!missingCall(errno))
+        failOrTaken(errno);
+    if (::linkat(folder, temp.constData(), folder, name.constData(), 0) == 0) {
+        // Should this fail, the name is still a second link to a complete copy.
+        ::unlinkat(folder, temp.constData(), 0);
+        return;
+    }
+    if (!missingCall(errno))
+        failOrTaken(errno);
+    renameOverClaim(folder, temp, name);
+}
+
+}  // namespace
+
+void publish(int folder, TempFile& temp, const QByteArray& name)
+{
+    if (temp.named())
+        publishNamed(folder, temp.name(), name);
+    else
+        publishUnnamed(folder, temp.fd(), name);
+    temp.markPublished();
+}
+
+void syncFolder(int folder, int fd, const QByteArray& name)
+{
+    if (::fsync(folder) == 0)
+        return;
+    const int error = errno;
+    struct stat ours {};
+    if (::fstat(fd, &ours) == 0)
+        removeIfStill(folder, name, ours);
+    fail(error);
+}
+
+void removeIfStill(int folder, const QByteArray& name, const struct stat& ours)
+{
+    struct stat now {};
+    if (::fstatat(folder, name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, ours)
+        && now.st_size == ours.st_size)
+        ::unlinkat(folder, name.constData(), 0);
+}
+
+}  // namespace zandrel::safecopy

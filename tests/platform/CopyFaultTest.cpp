@@ -1,0 +1,226 @@
+// Faults made for real in a child process that copies one file: single system
+// calls failed by strace, another writer taking the name mid-copy, and the
+// copying process killed mid-copy.
+#include "PlatformTesting.h"
+
+#include "platform/linux/LinuxFileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace zandrel::test {
+namespace {
+
+struct Traced {
+    Finished run;
+    QString trace;
+};
+
+bool straceWorks()
+{
+    static const bool works =
+        runToEnd(QStringLiteral("strace"), {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")})
+            .exitCode == 0;
+    return works;
+}
+
+class CopyFaultTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!straceWorks())
+            GTEST_SKIP() << "strace cannot trace here";
+        QDir().mkpath(camera());
+        QDir().mkpath(photos());
+    }
+    QString camera() const { return dir.filePath(QStringLiteral("camera")); }
+    virtual QString photos() const { return dir.filePath(QStringLiteral("foto's")); }
+    QString target() const { return photos() + QStringLiteral("/IMG_0001.JPG"); }
+    QString shoot(const QByteArray& bytes)
+    {
+        writeFile(source(), bytes);
+        return source();
+    }
+    QString source() const { return camera() + QStringLiteral("/IMG_0001.JPG"); }
+
+    // Runs the child under strace; %S in the options stands for the source,
+    // %D for the photo folder. With a taker the child creates the target
+    // itself when strace hands it SIGUSR1.
+    Traced copyUnderStrace(QStringList options, CopyCheck check, bool taker = false)
+    {
+        const QString traceFile = dir.filePath(QStringLiteral("trace"));
+        for (QString& option : options)
+            option.replace(QStringLiteral("%S"), source()).replace(QStringLiteral("%D"), photos());
+        QStringList arguments{QStringLiteral("-f"), QStringLiteral("-o"), traceFile};
+        arguments << options << QStringLiteral(ZANDREL_COPY_CHILD) << source() << target()
+                  << (check == CopyCheck::Plain ? QStringLiteral("plain") : QStringLiteral("verified"));
+        if (taker)
+            arguments << target();
+        Traced traced{runToEnd(QStringLiteral("strace"), arguments), {}};
+        traced.trace = QString::fromLocal8Bit(readFile(traceFile));
+        return traced;
+    }
+
+    QTemporaryDir dir;
+};
+
+struct Fault {
+    const char* name;
+    CopyCheck check;
+    QStringList options;
+};
+
+void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
+
+class FailingCallTest : public CopyFaultTest, public ::testing::WithParamInterface<Fault> {};
+
+const Fault kFaults[] = {
+    {"WriteOfTheCopy", CopyCheck::VerifiedOnDisk, {"-e", "inject=write:error=EIO:when=3"}},
+    {"NoRoomForTheCopy", CopyCheck::VerifiedOnDisk, {"-e", "inject=write:error=ENOSPC:when=1"}},
+    {"KernelCopy", CopyCheck::Plain, {"-e", "inject=copy_file_range:error=EIO:when=1"}},
+    // The first fsync of the child is the copy's; with -P %D only the folder's counts.
+    {"FsyncOfTheCopy", CopyCheck::VerifiedOnDisk, {"-e", "inject=fsync:error=EIO:when=1"}},
+    {"FsyncOfTheFolder", CopyCheck::VerifiedOnDisk, {"-P", "%D", "-e", "inject=fsync:error=EIO"}},
+    {"ReadOfTheCamera", CopyCheck::VerifiedOnDisk, {"-P", "%S", "-e", "inject=read:error=EIO:when=2"}},
+    {"ReadOfTheCameraPlain", CopyCheck::Plain, {"-P", "%S", "-e", "inject=read:error=EIO:when=1"}},
+    {"TemporaryFile", CopyCheck::Plain, {"-P", "%D", "-e", "inject=openat:error=EACCES:when=3"}},
+    // Unnamed files missing, then the rename over the claim failing: the claim goes again.
+    {"RenameOverTheClaim",
+     CopyCheck::VerifiedOnDisk,
+     {"-P", "%D", "-e", "inject=openat:error=EOPNOTSUPP:when=3", "-e", "inject=renameat2:error=EINVAL", "-e",
+      "inject=linkat:error=EPERM", "-e", "inject=renameat:error=EIO"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Calls, FailingCallTest, ::testing::ValuesIn(kFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(FailingCallTest, FailsTheCopyAndLosesNothing)
+{
+    const QByteArray bytes = randomBytes(5 << 20);
+    shoot(bytes);
+    const Traced traced = copyUnderStrace(GetParam().options, GetParam().check);
+    EXPECT_TRUE(traced.trace.contains(QStringLiteral("(INJECTED)"))) << qPrintable(traced.trace);
+    EXPECT_EQ(traced.run.exitCode, 1) << qPrintable(traced.run.output);
+    EXPECT_TRUE(traced.run.output.startsWith(QStringLiteral("Kan '%1' niet kopiëren naar '%2': ").arg(source(), target())))
+        << qPrintable(traced.run.output);
+    EXPECT_TRUE(entries(photos()).isEmpty()) << qPrintable(entries(photos()).join(QLatin1Char(' ')));
+    EXPECT_EQ(readFile(source()), bytes);
+}
+
+struct Fallback {
+    const char* name;
+    QStringList options;
+    const char* publishedBy;  // the call that made the copy appear
+};
+
+void PrintTo(const Fallback& fallback, std::ostream* out) { *out << fallback.name; }
+
+class PublishFallbackTest : public CopyFaultTest, public ::testing::WithParamInterface<Fallback> {};
+
+// The O_TMPFILE open is the third open in the photo folder (the folder
+// itself, the look for leftovers, the temporary file).
+const Fallback kFallbacks[] = {
+    {"RenameWithoutReplace", {"-e", "inject=openat:error=EOPNOTSUPP:when=3"}, "renameat2("},
+    {"LinkThenUnlink", {"-e", "inject=openat:error=EOPNOTSUPP:when=3", "-e", "inject=renameat2:error=EINVAL"}, "linkat("},
+    {"RenameOverAClaim",
+     {"-e", "inject=openat:error=EOPNOTSUPP:when=3", "-e", "inject=renameat2:error=EINVAL", "-e",
+      "inject=linkat:error=EPERM"},
+     "renameat("},
+};
+
+INSTANTIATE_TEST_SUITE_P(Publish, PublishFallbackTest, ::testing::ValuesIn(kFallbacks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(PublishFallbackTest, PublishesTheWholeCopyAndNothingElse)
+{
+    const QByteArray bytes = randomBytes(3 << 20);
+    shoot(bytes);
+    const Traced traced =
+        copyUnderStrace(QStringList{QStringLiteral("-P"), QStringLiteral("%D")} + GetParam().options,
+                        CopyCheck::VerifiedOnDisk);
+    EXPECT_EQ(traced.run.exitCode, 0) << qPrintable(traced.run.output);
+    const QRegularExpression published(QRegularExpression::escape(QLatin1String(GetParam().publishedBy))
+                                       + QStringLiteral(".*IMG_0001.JPG.*\\) = 0\n"));
+    EXPECT_TRUE(traced.trace.contains(published)) << qPrintable(traced.trace);
+    EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
+    EXPECT_EQ(readFile(target()), bytes);
+}
+
+class NameTakenTest : public CopyFaultTest, public ::testing::WithParamInterface<CopyCheck> {};
+
+INSTANTIATE_TEST_SUITE_P(BothChecks, NameTakenTest, ::testing::Values(CopyCheck::Plain, CopyCheck::VerifiedOnDisk),
+                         checkName);
+
+TEST_P(NameTakenTest, NameTakenDuringTheCopyIsLeftToItsOwner)
+{
+    shoot(randomBytes(2 << 20));
+    const Traced traced =
+        copyUnderStrace({QStringLiteral("-P"), QStringLiteral("%S"), QStringLiteral("-e"),
+                         QStringLiteral("inject=read:signal=SIGUSR1:when=1")},
+                        GetParam(), true);
+    EXPECT_EQ(traced.run.exitCode, 2) << qPrintable(traced.run.output);
+    EXPECT_EQ(readFile(target()), "someone else");
+    EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
+}
+
+TEST_F(CopyFaultTest, KilledMidCopyLeavesNothingBehind)
+{
+    shoot(randomBytes(32 << 20));
+    const Traced traced = copyUnderStrace({QStringLiteral("-e"), QStringLiteral("inject=write:signal=SIGKILL:when=10")},
+                                          CopyCheck::VerifiedOnDisk);
+    ASSERT_TRUE(traced.trace.contains(QStringLiteral("+++ killed by SIGKILL +++"))) << qPrintable(traced.trace);
+    EXPECT_TRUE(entries(photos()).isEmpty());
+}
+
+// The same faults on exFAT through FUSE, where the copy is a named hidden
+// file and the name is claimed before the copy takes it.
+class ExfatFaultTest : public CopyFaultTest {
+protected:
+    void SetUp() override
+    {
+        if (!disk.mounted())
+            GTEST_SKIP() << qPrintable(disk.problem);
+        CopyFaultTest::SetUp();
+    }
+    QString photos() const override { return disk.path() + QStringLiteral("/2026 december"); }
+    ExfatMount disk;
+};
+
+TEST_F(ExfatFaultTest, NameTakenDuringTheCopyIsLeftToItsOwner)
+{
+    for (const CopyCheck check : {CopyCheck::Plain, CopyCheck::VerifiedOnDisk}) {
+        QFile::remove(target());
+        shoot(randomBytes(2 << 20));
+        const Traced traced = copyUnderStrace({QStringLiteral("-P"), QStringLiteral("%S"), QStringLiteral("-e"),
+                                               QStringLiteral("inject=read:signal=SIGUSR1:when=1")},
+                                              check, true);
+        EXPECT_EQ(traced.run.exitCode, 2) << qPrintable(traced.run.output);
+        EXPECT_EQ(readFile(target()), "someone else");
+        EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
+    }
+}
+
+TEST_F(ExfatFaultTest, KilledMidCopyLeavesOnlyATemporaryFileThatTheNextCopyClears)
+{
+    const QByteArray bytes = randomBytes(24 << 20);
+    shoot(bytes);
+    const Traced traced = copyUnderStrace({QStringLiteral("-e"), QStringLiteral("inject=write:signal=SIGKILL:when=10")},
+                                          CopyCheck::VerifiedOnDisk);
+    ASSERT_TRUE(traced.trace.contains(QStringLiteral("+++ killed by SIGKILL +++"))) << qPrintable(traced.trace);
+    const QString pid = traced.trace.section(QLatin1Char(' '), 0, 0);
+    const QStringList left = entries(photos());
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_TRUE(left.first().startsWith(QStringLiteral(".zandrel-tmp-%1-").arg(pid))) << qPrintable(left.first());
+    EXPECT_GT(QFileInfo(photos() + QLatin1Char('/') + left.first()).size(), 0);
+
+    LinuxFileSystem().CopyFile(source(), target(), CopyCheck::VerifiedOnDisk);
+    EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
+    EXPECT_EQ(readFile(target()), bytes);
+}
+
+}  // namespace
+}  // namespace zandrel::test

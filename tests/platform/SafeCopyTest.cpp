@@ -1,0 +1,220 @@
+#include "PlatformTesting.h"
+
+#include "platform/linux/LinuxFileSystem.h"
+#include "platform/linux/SafeCopy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zandrel::test {
+namespace {
+
+const QDateTime kTaken = QDateTime(QDate(2021, 7, 14), QTime(10, 30, 12), Qt::UTC);
+
+// The camera and the photo disk as real folders; the photo disk can be put
+// on another file system.
+class SafeCopyTest : public ::testing::TestWithParam<CopyCheck> {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(camera());
+        QDir().mkpath(photos());
+    }
+    QString camera() const { return dir.filePath(QStringLiteral("camera")); }
+    QString photos() const { return photosRoot.isEmpty() ? dir.filePath(QStringLiteral("foto's")) : photosRoot; }
+    QString inCamera(const QString& name) const { return camera() + QLatin1Char('/') + name; }
+    QString inPhotos(const QString& name) const { return photos() + QLatin1Char('/') + name; }
+
+    QString shoot(const QString& name, const QByteArray& bytes)
+    {
+        writeFile(inCamera(name), bytes);
+        QFile file(inCamera(name));
+        file.open(QIODevice::ReadWrite);
+        file.setFileTime(kTaken, QFileDevice::FileModificationTime);
+        return inCamera(name);
+    }
+
+    void expectCopied(const QString& source, const QString& target, const QByteArray& bytes) const
+    {
+        EXPECT_EQ(readFile(source), bytes) << "the source changed";
+        EXPECT_EQ(readFile(target), bytes);
+        EXPECT_LE(qAbs(QFileInfo(target).lastModified().secsTo(kTaken)), 2) << "the photo's time was lost";
+    }
+
+    QTemporaryDir dir;
+    QString photosRoot;
+    LinuxFileSystem fs;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothChecks, SafeCopyTest, ::testing::Values(CopyCheck::Plain, CopyCheck::VerifiedOnDisk),
+                         checkName);
+
+TEST_P(SafeCopyTest, CopiesBytesAndTimeAndLeavesNothingElse)
+{
+    const QByteArray bytes = randomBytes(3 << 20);
+    const QString source = shoot(QStringLiteral("IMG_0001.JPG"), bytes);
+    const QString empty = shoot(QStringLiteral("leeg.thm"), QByteArray());
+    fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001.JPG")), GetParam());
+    fs.CopyFile(empty, inPhotos(QStringLiteral("leeg.thm")), GetParam());
+    expectCopied(source, inPhotos(QStringLiteral("IMG_0001.JPG")), bytes);
+    expectCopied(empty, inPhotos(QStringLiteral("leeg.thm")), QByteArray());
+    EXPECT_EQ(entries(photos()), (QStringList{QStringLiteral("IMG_0001.JPG"), QStringLiteral("leeg.thm")}));
+}
+
+TEST_P(SafeCopyTest, TakesAwkwardNamesAndDoubledSeparators)
+{
+    const QString name = QStringLiteral("zomer 'één' \"twee\" ; $(touch x).jpg");
+    const QString source = shoot(name, "photo");
+    fs.CopyFile(source, photos() + QStringLiteral("//") + name, GetParam());
+    expectCopied(source, inPhotos(name), "photo");
+    EXPECT_EQ(entries(photos()), QStringList{name});
+}
+
+TEST_P(SafeCopyTest, NeverReplacesAnExistingFile)
+{
+    const QString source = shoot(QStringLiteral("IMG_0001.JPG"), "new photo");
+    writeFile(inPhotos(QStringLiteral("IMG_0001.JPG")), "older photo");
+    EXPECT_THROW(fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001.JPG")), GetParam()), TargetTaken);
+    EXPECT_EQ(readFile(inPhotos(QStringLiteral("IMG_0001.JPG"))), "older photo");
+    EXPECT_EQ(readFile(source), "new photo");
+    EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
+}
+
+TEST_P(SafeCopyTest, NeverReplacesAFolderOrALinkEither)
+{
+    const QString source = shoot(QStringLiteral("a.jpg"), "photo");
+    QDir().mkpath(inPhotos(QStringLiteral("map.jpg")));
+    ASSERT_EQ(::symlink("nowhere", QFile::encodeName(inPhotos(QStringLiteral("link.jpg"))).constData()), 0);
+    EXPECT_THROW(fs.CopyFile(source, inPhotos(QStringLiteral("map.jpg")), GetParam()), TargetTaken);
+    EXPECT_THROW(fs.CopyFile(source, inPhotos(QStringLiteral("link.jpg")), GetParam()), TargetTaken);
+    EXPECT_FALSE(QFile::exists(photos() + QStringLiteral("/nowhere")));
+    EXPECT_EQ(entries(photos()), (QStringList{QStringLiteral("link.jpg"), QStringLiteral("map.jpg")}));
+}
+
+TEST_P(SafeCopyTest, ReportsWhatCannotBeCopiedAndWhere)
+{
+    const QString source = shoot(QStringLiteral("a.jpg"), "photo");
+    const QString target = inPhotos(QStringLiteral("a.jpg"));
+    try {
+        fs.CopyFile(inCamera(QStringLiteral("weg.jpg")), target, GetParam());
+        FAIL() << "a missing source was copied";
+    } catch (const PlatformError& error) {
+        EXPECT_EQ(error.text(), QStringLiteral("Kan '%1' niet kopiëren naar '%2': No such file or directory")
+                                    .arg(inCamera(QStringLiteral("weg.jpg")), target));
+    }
+    EXPECT_THROW(fs.CopyFile(source, photos() + QStringLiteral("/weg/a.jpg"), GetParam()), PlatformError);
+    EXPECT_THROW(fs.CopyFile(camera(), target, GetParam()), PlatformError);
+    EXPECT_THROW(fs.CopyFile(source, photos() + QLatin1Char('/'), GetParam()), PlatformError);
+    EXPECT_THROW(fs.CopyFile(source, target + QChar(0) + QStringLiteral("x"), GetParam()), PlatformError);
+    EXPECT_TRUE(entries(photos()).isEmpty());
+    EXPECT_EQ(readFile(source), "photo");
+}
+
+TEST_P(SafeCopyTest, FullDiskLeavesNoPartialFile)
+{
+    TmpfsMount disk(2 << 20);
+    if (!disk.mounted())
+        GTEST_SKIP() << qPrintable(disk.problem);
+    photosRoot = disk.path();
+    const QByteArray bytes = randomBytes(3 << 20);
+    const QString source = shoot(QStringLiteral("IMG_0001.JPG"), bytes);
+    const qint64 free = fs.GetDrive(disk.path()).freespace;
+    try {
+        fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001.JPG")), GetParam());
+        FAIL() << "a file larger than the disk was copied";
+    } catch (const PlatformError& error) {
+        EXPECT_TRUE(error.text().endsWith(QStringLiteral(": No space left on device"))) << error.what();
+    }
+    EXPECT_TRUE(entries(photos()).isEmpty());
+    EXPECT_EQ(fs.GetDrive(disk.path()).freespace, free) << "the unfinished copy still takes room";
+    EXPECT_EQ(readFile(source), bytes);
+}
+
+// A temporary file of the given writer's pid, as a copy in progress leaves it.
+QString tempOf(const QString& folder, qint64 pid, const QString& rest = QStringLiteral("abc123"))
+{
+    const QString path = folder + QStringLiteral("/.zandrel-tmp-%1-%2").arg(pid).arg(rest);
+    writeFile(path, "half a photo");
+    return path;
+}
+
+qint64 deadPid()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST_P(SafeCopyTest, ClearsWhatDeadRunsLeftAndOnlyThat)
+{
+    const QString dead = tempOf(photos(), deadPid());
+    const QString mine = tempOf(photos(), ::getpid());
+    const QString init = tempOf(photos(), 1);
+    const QString lookalike = tempOf(photos(), deadPid(), QStringLiteral("abc1234"));
+    const QString source = shoot(QStringLiteral("a.jpg"), "photo");
+    fs.CopyFile(source, inPhotos(QStringLiteral("a.jpg")), GetParam());
+    EXPECT_FALSE(QFile::exists(dead));
+    EXPECT_TRUE(QFile::exists(mine));
+    EXPECT_TRUE(QFile::exists(init));
+    EXPECT_TRUE(QFile::exists(lookalike));
+    EXPECT_EQ(readFile(inPhotos(QStringLiteral("a.jpg"))), "photo");
+}
+
+// The photo disk as it usually comes: exFAT through FUSE, where the kernel's
+// own ways of publishing without replacing are missing.
+class ExfatCopyTest : public SafeCopyTest {
+protected:
+    void SetUp() override
+    {
+        if (!disk.mounted())
+            GTEST_SKIP() << qPrintable(disk.problem);
+        photosRoot = disk.path() + QStringLiteral("/2026 december");
+        SafeCopyTest::SetUp();
+    }
+    ExfatMount disk;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothChecks, ExfatCopyTest, ::testing::Values(CopyCheck::Plain, CopyCheck::VerifiedOnDisk),
+                         checkName);
+
+TEST_P(ExfatCopyTest, PublishesThroughAClaimedName)
+{
+    const QByteArray bytes = randomBytes(2 << 20);
+    const QString source = shoot(QStringLiteral("IMG_0001.JPG"), bytes);
+    fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001.JPG")), GetParam());
+    fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001-1.JPG")), GetParam());
+    expectCopied(source, inPhotos(QStringLiteral("IMG_0001.JPG")), bytes);
+    expectCopied(source, inPhotos(QStringLiteral("IMG_0001-1.JPG")), bytes);
+    EXPECT_EQ(entries(photos()), (QStringList{QStringLiteral("IMG_0001-1.JPG"), QStringLiteral("IMG_0001.JPG")}));
+}
+
+// The check before a camera file may go: what the disk gives back must be
+// what was read from the camera, to the byte.
+TEST(VerifyOnDisk, AcceptsOnlyTheSameBytesAtTheSameSize)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = randomBytes(3 << 20);
+    writeFile(dir.filePath(QStringLiteral("copy")), bytes);
+    const safecopy::Fd copy(::open(QFile::encodeName(dir.filePath(QStringLiteral("copy"))).constData(), O_RDWR));
+    const safecopy::Fd nowhere(::open("/dev/null", O_WRONLY));
+    const safecopy::Hash read = safecopy::copyHashing(copy.get(), nowhere.get());
+
+    EXPECT_NO_THROW(safecopy::verifyOnDisk(copy.get(), bytes.size(), read));
+    EXPECT_THROW(safecopy::verifyOnDisk(copy.get(), bytes.size(), read ^ 1), safecopy::StepFailed);
+    EXPECT_THROW(safecopy::verifyOnDisk(copy.get(), bytes.size() + 1, read), safecopy::StepFailed);
+    ASSERT_EQ(::pwrite(copy.get(), "!", 1, 2 << 20), 1);
+    EXPECT_THROW(safecopy::verifyOnDisk(copy.get(), bytes.size(), read), safecopy::StepFailed);
+}
+
+}  // namespace
+}  // namespace zandrel::test
