@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 packages=(
   cmake g++ pkg-config make               # toolchain
-  qt6-base-dev libgl-dev                  # the window
+  qt6-base-dev libgl-dev xdg-utils        # the window; xdg-open starts the file manager
   libexiv2-dev                            # embedded JPEG previews
   libxxhash-dev                           # checksums of verified copies
   libgtest-dev                            # unit tests
