@@ -34,6 +34,17 @@ Colour storedColour(const QWidget* widget, const char* name, Colour fallback)
     return value.isValid() ? Colour(value.toUInt()) : fallback;
 }
 
+// A lamp shows its verdict by colour alone; a screen reader says it in words.
+QString lampWord(Colour colour)
+{
+    switch (colour) {
+    case Green: return QStringLiteral("groen");
+    case Yellow: return QStringLiteral("geel");
+    case Red: return QStringLiteral("rood");
+    default: return QString();
+    }
+}
+
 // The bar's steps are kept fine enough that a single-precision range maps onto ints.
 constexpr int kBarSteps = 1000;
 
@@ -59,7 +70,9 @@ void ColouredControl::setForeColor(Colour colour)
     widget_->setProperty("zandrelForeColor", uint(colour));
     QPalette palette = widget_->palette();
     const auto role = isTextBox(widget_) ? QPalette::Text : QPalette::WindowText;
-    palette.setColor(role, toQColor(colour, widget_));
+    // The disabled group keeps the style's grey, so a locked box still looks locked.
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, role, toQColor(colour, widget_));
     widget_->setPalette(palette);
 }
 
@@ -76,6 +89,8 @@ void ColouredControl::setBackColor(Colour colour)
     palette.setColor(role, toQColor(colour, widget_));
     widget_->setPalette(palette);
     widget_->setAutoFillBackground(true);
+    if (widget_->property("zandrelLamp").toBool())
+        widget_->setAccessibleDescription(lampWord(colour));
 }
 
 Label::Label(QLabel* label) : ColouredControl(label) {}

@@ -114,6 +114,9 @@ void Zandrel::createControls()
     Camerpath = Label(label(this, "Camerpath", QStringLiteral("Camera folder"), twips(240, 3960, 1215, 255)));
     Cpath = TextBox(textBox(this, "Cpath", twips(1320, 3960, 6255, 285)));
     Fpath = TextBox(textBox(this, "Fpath", twips(1320, 4320, 6255, 285)));
+    // A screen reader names each folder box after the caption to its left.
+    Cpath.widget()->setAccessibleName(QStringLiteral("Camera folder"));
+    Fpath.widget()->setAccessibleName(QStringLiteral("Foto folder"));
     SETcamera = CommandButton(button(this, "SETcamera", QStringLiteral("Save"), twips(7680, 3960, 735, 675)));
     SETcamera.setEnabled(false);
     SETcamera.setVisible(false);
@@ -123,11 +126,13 @@ void Zandrel::createControls()
     Stoplicht = Label(label(this, "Stoplicht", QString(), twips(8055, 4920, 255, 255)));
     Stoplicht.widget()->setAutoFillBackground(true);
     Stoplicht.widget()->setAccessibleName(QStringLiteral("Stoplicht"));
+    Stoplicht.widget()->setProperty("zandrelLamp", true);  // tells its colour in words, see Controls.cpp
     sDel = CheckBox(checkBox(this, "sDel", true, QStringLiteral("Na kopieren camera legen"), twips(3840, 240, 255, 195)));
     sAutodatum = CheckBox(checkBox(this, "sAutodatum", true, QStringLiteral("Datum als subfoldernaam"), twips(3840, 960, 255, 195)));
     Label1 = Label(label(this, "Label1", QStringLiteral("Na kopieren camera legen"), twips(4200, 240, 2655, 255)));
     Label2 = Label(label(this, "Label2", QStringLiteral("Datum als subfoldernaam"), twips(4200, 960, 2655, 255)));
     sFolder = TextBox(textBox(this, "sFolder", twips(3840, 1320, 3735, 285)));
+    sFolder.widget()->setAccessibleName(QStringLiteral("Subfoldernaam"));
     sSet = CheckBox(checkBox(this, "sSet", false, QStringLiteral("SET"), twips(7680, 4200, 270, 255)));
     auto* startButton = new PictureButton(startPicture(), this);
     startButton->setObjectName(QStringLiteral("start"));
@@ -139,6 +144,7 @@ void Zandrel::createControls()
     auto* bar = place<QProgressBar>(this, "ProgressBar", twips(3840, 2880, 4575, 135));
     bar->setTextVisible(false);
     bar->setFocusPolicy(Qt::NoFocus);
+    bar->setAccessibleName(QStringLiteral("Voortgang"));
     ProgressBar = zandrel::ProgressBar(bar);
     ProgressBar.setMax(100);
     ProgressBar.setValue(0);
