@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Controls.h"
+#include "copyrun/CameraTally.h"
 #include "platform/Platform.h"
 
 #include <QWidget>
@@ -95,13 +96,8 @@ private:
 
     Platform platform_;
     RunState run_;
-    // RecountCamera's running figures between two real counts; see src/copyrun.
-    struct CameraTally {
-        qint64 count = 0;
-        qint64 bytes = 0;
-        qint64 sinceRealCount = 0;
-        bool valid = false;
-    } tally_;
+    // RecountCamera's running figures between two real counts.
+    CameraTally tally_;
 };
 
 }  // namespace zandrel

@@ -1,0 +1,534 @@
+// The copy run against the tools a user would otherwise reach for, on data this
+// program generates: camera-size JPEGs with an embedded thumbnail, and many
+// small files. Every figure and ratio is printed; sizes come from the options
+// so that a quick run is possible (--help).
+
+#include "app/Zandrel.h"
+#include "platform/linux/ExivPictureLoader.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+#include <xxhash.h>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+#pragma GCC diagnostic pop
+
+using namespace zandrel;
+
+namespace {
+
+const QSize kPreviewBox(225, 169);
+
+// Thrown rather than exiting, so that the generated data is removed all the same.
+struct BenchFailed {
+    QString what;
+};
+
+[[noreturn]] void die(const QString& what) { throw BenchFailed{what}; }
+
+double seconds(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+void run(const QString& program, const QStringList& arguments)
+{
+    if (QProcess::execute(program, arguments) != 0)
+        die(program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) + QStringLiteral(" failed"));
+}
+
+void sync() { ::sync(); }
+
+QStringList filesIn(const QString& folder) { return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+// Flushed and out of the page cache, so that every contender reads from the disk.
+void evict(const QString& folder)
+{
+    sync();
+    for (const QString& name : filesIn(folder)) {
+        const int fd = ::open(QFile::encodeName(joinPath(folder, name)).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            ::close(fd);
+        }
+    }
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        die(QStringLiteral("cannot write ") + path);
+}
+
+// ---- Generated camera data ------------------------------------------------
+
+QByteArray encodeJpeg(const QImage& image, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", quality);
+    return bytes;
+}
+
+// A smooth scene with sensor noise on top, which is what keeps a camera's JPEG large.
+QImage noisyScene(QSize size, int noise)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(42);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const quint32 r = random.generate();
+            auto channel = [&](int base, int shift) {
+                return std::clamp(base + int((r >> shift) & 0xFF) * noise / 255 - noise / 2, 0, 255);
+            };
+            line[x] = qRgb(channel(x * 255 / size.width(), 0), channel(y * 255 / size.height(), 8),
+                           channel(128 + (x ^ y) % 64, 16));
+        }
+    }
+    return image;
+}
+
+// One camera JPEG: the same scene, its own EXIF block with thumbnail and date.
+QByteArray withExif(const QByteArray& jpeg, const QByteArray& thumbnail, int number)
+{
+    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), long(jpeg.size()));
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = "Zandrel bench";
+    exif["Exif.Photo.DateTimeOriginal"] = QStringLiteral("2026:12:08 10:%1:%2")
+                                              .arg(number / 60 % 60, 2, 10, QLatin1Char('0'))
+                                              .arg(number % 60, 2, 10, QLatin1Char('0'))
+                                              .toStdString();
+    exif["Exif.Photo.ImageUniqueID"] = std::to_string(number);
+    Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()),
+                                            long(thumbnail.size()));
+    image->setExifData(exif);
+    image->writeMetadata();
+    Exiv2::BasicIo& io = image->io();
+    io.seek(0, Exiv2::BasicIo::beg);
+    const Exiv2::DataBuf bytes = io.read(long(io.size()));
+    return QByteArray(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
+}
+
+struct CameraPhoto {
+    QByteArray jpeg;
+    QByteArray thumbnail;
+};
+
+CameraPhoto cameraPhoto(QSize size, int noise)
+{
+    const QImage scene = noisyScene(size, noise);
+    return {encodeJpeg(scene, 92), encodeJpeg(scene.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 85)};
+}
+
+void makeCameraJpegs(const QString& folder, int count, const CameraPhoto& photo)
+{
+    QDir().mkpath(folder);
+    for (int i = 1; i <= count; ++i)
+        writeFile(joinPath(folder, QStringLiteral("DSC%1.JPG").arg(i, 5, 10, QLatin1Char('0'))),
+                  withExif(photo.jpeg, photo.thumbnail, i));
+}
+
+void makeSmallFiles(const QString& folder, int count, int bytes)
+{
+    QDir().mkpath(folder);
+    QByteArray data(bytes, Qt::Uninitialized);
+    QRandomGenerator random(7);
+    for (int i = 1; i <= count; ++i) {
+        random.fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+        writeFile(joinPath(folder, QStringLiteral("IMG%1.ARW").arg(i, 5, 10, QLatin1Char('0'))), data);
+    }
+}
+
+// ---- The window -----------------------------------------------------------
+
+class PrintedMessageBox : public MessageBox {
+public:
+    int Show(const QString& prompt, int, const QString&) override
+    {
+        std::fprintf(stderr, "message box: %s\n", qPrintable(prompt));
+        return IDOK;
+    }
+};
+
+class NoLauncher : public Launcher {
+public:
+    void Launch(const QString&, const QString&) override {}
+};
+
+// One press of start on a fresh window, as the user makes it; the seconds it took.
+double windowRun(const QString& camera, const QString& photos, bool emptying, bool preview)
+{
+    Platform platform = Platform::System();
+    platform.messageBox = std::make_shared<PrintedMessageBox>();
+    platform.launcher = std::make_shared<NoLauncher>();
+    {
+        const auto registry = platform.registry->Connect();
+        const QString key = QStringLiteral("SOFTWARE\\Zandrel");
+        registry->CreateKey(HKEY_LOCAL_MACHINE, key);
+        registry->SetStringValue(HKEY_LOCAL_MACHINE, key, QStringLiteral("cpath"), camera);
+        registry->SetStringValue(HKEY_LOCAL_MACHINE, key, QStringLiteral("fpath"), photos);
+        registry->SetStringValue(HKEY_LOCAL_MACHINE, key, QStringLiteral("sOpen"), QStringLiteral("0"));
+    }
+    QDir().mkpath(photos);
+    Zandrel window(platform);
+    window.sFolder.setText(QStringLiteral("run"));
+    window.sDel.setValue(emptying ? 1 : 0);
+    window.sPreview.setValue(preview ? 1 : 0);
+    window.show();
+    const double taken = seconds([&] { window.start_Click(); });
+    if (window.Message.Caption() != QStringLiteral("Klaar met kopiëren"))
+        die(QStringLiteral("the run ended with: ") + window.Message.Caption());
+    return taken;
+}
+
+// ---- The bare loop: the system calls of a checked move, and nothing else --
+
+struct Fd {
+    explicit Fd(int value) : fd(value)
+    {
+        if (fd < 0)
+            die(QStringLiteral("open: ") + QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    ~Fd() { ::close(fd); }
+    int fd;
+};
+
+XXH64_hash_t copyHashing(int from, int to, std::vector<char>& buffer)
+{
+    XXH3_state_t* state = XXH3_createState();
+    XXH3_64bits_reset(state);
+    ssize_t got;
+    while ((got = ::read(from, buffer.data(), buffer.size())) > 0) {
+        XXH3_64bits_update(state, buffer.data(), size_t(got));
+        if (::write(to, buffer.data(), size_t(got)) != got)
+            die(QStringLiteral("write failed"));
+    }
+    const XXH64_hash_t hash = XXH3_64bits_digest(state);
+    XXH3_freeState(state);
+    return hash;
+}
+
+XXH64_hash_t hashFromStart(int fd, std::vector<char>& buffer)
+{
+    XXH3_state_t* state = XXH3_createState();
+    XXH3_64bits_reset(state);
+    ssize_t got;
+    off_t offset = 0;
+    while ((got = ::pread(fd, buffer.data(), buffer.size(), offset)) > 0) {
+        XXH3_64bits_update(state, buffer.data(), size_t(got));
+        offset += got;
+    }
+    const XXH64_hash_t hash = XXH3_64bits_digest(state);
+    XXH3_freeState(state);
+    return hash;
+}
+
+void moveChecked(const QByteArray& source, int folder, const QByteArray& name, std::vector<char>& buffer)
+{
+    const Fd from(::open(source.constData(), O_RDONLY | O_CLOEXEC));
+    const Fd to(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    const XXH64_hash_t read = copyHashing(from.fd, to.fd, buffer);
+    if (::fsync(to.fd) != 0)
+        die(QStringLiteral("fsync failed"));
+    ::posix_fadvise(to.fd, 0, 0, POSIX_FADV_DONTNEED);
+    if (hashFromStart(to.fd, buffer) != read)
+        die(QStringLiteral("read back differs"));
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(to.fd);
+    if (::linkat(AT_FDCWD, self.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) != 0)
+        die(QStringLiteral("linkat failed"));
+    if (::fsync(folder) != 0)
+        die(QStringLiteral("fsync of the folder failed"));
+    if (::unlink(source.constData()) != 0)
+        die(QStringLiteral("unlink failed"));
+}
+
+double bareLoop(const QString& camera, const QString& target)
+{
+    QDir().mkpath(target);
+    return seconds([&] {
+        std::vector<char> buffer(size_t(1) << 20);
+        const Fd folder(::open(QFile::encodeName(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        for (const QString& name : filesIn(camera))
+            moveChecked(QFile::encodeName(joinPath(camera, name)), folder.fd, QFile::encodeName(name), buffer);
+    });
+}
+
+// ---- The benchmarks -------------------------------------------------------
+
+struct Options {
+    QString base;
+    int photos = 200;
+    int photoWidth = 6000;
+    int photoHeight = 4000;
+    int noise = 30;
+    int small = 5000;
+    int smallKb = 100;
+    int linear = 10000;
+    int linearKb = 16;
+    int previews = 20;
+    int repeat = 3;
+    QStringList only;
+};
+
+void line(const char* what, double value, const char* unit) { std::printf("  %-52s %10.3f %s\n", what, value, unit); }
+void ratio(const char* what, double value, double goal)
+{
+    if (goal > 0)
+        std::printf("  %-52s %10.3f x   (goal <= %.2f: %s)\n", what, value, goal, value <= goal ? "met" : "MISSED");
+    else
+        std::printf("  %-52s %10.3f x\n", what, value);
+    std::fflush(stdout);
+}
+
+void copyBack(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    run(QStringLiteral("cp"), {QStringLiteral("-a"), from + QStringLiteral("/."), to});
+}
+
+void benchLargePhotos(const Options& o, const QString& work, const CameraPhoto& photo)
+{
+    const QString camera = work + QStringLiteral("/large/camera");
+    const QString photos = work + QStringLiteral("/large/photos");
+    makeCameraJpegs(camera, o.photos, photo);
+    const qint64 bytes = QFileInfo(joinPath(camera, filesIn(camera).first())).size();
+    std::printf("(a) %d camera JPEGs of %.1f MB (%dx%d, EXIF thumbnail), preview on, camera kept (best of %d)\n",
+                o.photos, bytes / 1e6, o.photoWidth, o.photoHeight, o.repeat);
+    double runOnly = 1e9, runAndSync = 1e9, cp = 1e9;
+    for (int i = 1; i <= o.repeat; ++i) {
+        evict(camera);
+        double taken = 0;
+        const double windowTurn = seconds([&] {
+            taken = windowRun(camera, photos, false, true);
+            sync();
+        });
+        QDir(photos).removeRecursively();
+        evict(camera);
+        QDir().mkpath(photos);
+        const double cpTurn = seconds([&] {
+            run(QStringLiteral("cp"), {QStringLiteral("-a"), camera + QStringLiteral("/."), photos});
+            sync();
+        });
+        QDir(photos).removeRecursively();
+        std::printf("  turn %d: window %.3f s (+ sync %.3f s), cp + sync %.3f s\n", i, taken, windowTurn, cpTurn);
+        std::fflush(stdout);
+        runOnly = std::min(runOnly, taken);
+        runAndSync = std::min(runAndSync, windowTurn);
+        cp = std::min(cp, cpTurn);
+    }
+    line("window run", runOnly, "s");
+    line("window run + sync", runAndSync, "s");
+    line("cp -a + sync", cp, "s");
+    ratio("window (run + sync) / (cp + sync)", runAndSync / cp, 1.15);
+    QDir(work + QStringLiteral("/large")).removeRecursively();
+}
+
+// Runs a contender on the camera and puts the camera back as it was.
+double emptyAndRestore(const QString& camera, const QString& photos, const std::function<double(const QString&)>& contender)
+{
+    evict(camera);
+    const QString target = photos + QStringLiteral("/out");
+    const double taken = contender(target);
+    copyBack(target + QStringLiteral("/run"), camera);
+    QDir(photos).removeRecursively();
+    return taken;
+}
+
+void benchEmptying(const Options& o, const QString& work)
+{
+    std::printf("(b) %d files of %d KB, camera emptied, every copy checked from disk (best of %d)\n", o.small,
+                o.smallKb, o.repeat);
+    const QString camera = work + QStringLiteral("/small/camera");
+    const QString photos = work + QStringLiteral("/small/photos");
+    makeSmallFiles(camera, o.small, o.smallKb * 1024);
+    double window = 1e9, bare = 1e9;
+    // Taken in turns, so that neither gets the disk in a better state.
+    for (int i = 1; i <= o.repeat; ++i) {
+        const double windowTurn = emptyAndRestore(camera, photos, [&](const QString& target) {
+            return windowRun(camera, target, true, true);
+        });
+        const double bareTurn = emptyAndRestore(camera, photos, [&](const QString& target) {
+            return bareLoop(camera, target + QStringLiteral("/run"));
+        });
+        std::printf("  turn %d: window %.3f s, bare loop %.3f s\n", i, windowTurn, bareTurn);
+        std::fflush(stdout);
+        window = std::min(window, windowTurn);
+        bare = std::min(bare, bareTurn);
+    }
+    const double rsync = emptyAndRestore(camera, photos, [&](const QString& target) {
+        QDir().mkpath(target + QStringLiteral("/run"));
+        return seconds([&] {
+            run(QStringLiteral("rsync"), {QStringLiteral("-a"), QStringLiteral("--remove-source-files"),
+                                          QStringLiteral("--fsync"), camera + QStringLiteral("/"),
+                                          target + QStringLiteral("/run/")});
+        });
+    });
+    line("window run", window, "s");
+    line("bare loop (copy, fsync file+folder, drop, read back, delete)", bare, "s");
+    line("rsync -a --remove-source-files --fsync", rsync, "s");
+    ratio("window / bare loop", window / bare, 1.25);
+    ratio("window / rsync (which checks nothing on disk)", window / rsync, 0);
+    QDir(work + QStringLiteral("/small")).removeRecursively();
+}
+
+double emptyingRun(const QString& work, int files, int kb)
+{
+    const QString camera = work + QStringLiteral("/linear/camera");
+    const QString photos = work + QStringLiteral("/linear/photos");
+    makeSmallFiles(camera, files, kb * 1024);
+    evict(camera);
+    const double taken = windowRun(camera, photos, true, true);
+    QDir(work + QStringLiteral("/linear")).removeRecursively();
+    return taken;
+}
+
+void benchLinear(const Options& o, const QString& work)
+{
+    std::printf("(c) growth: %d against %d files of %d KB, camera emptied\n", o.linear, 2 * o.linear, o.linearKb);
+    const double once = emptyingRun(work, o.linear, o.linearKb);
+    const double twice = emptyingRun(work, 2 * o.linear, o.linearKb);
+    line(qPrintable(QStringLiteral("window run, %1 files").arg(o.linear)), once, "s");
+    line(qPrintable(QStringLiteral("window run, %1 files").arg(2 * o.linear)), twice, "s");
+    ratio("double the files / once", twice / once, 2.2);
+}
+
+double perPhotoMs(const QStringList& paths, const std::function<QImage(const QString&)>& load)
+{
+    int shown = 0;
+    const double taken = seconds([&] {
+        for (const QString& path : paths)
+            shown += !load(path).isNull();
+    });
+    if (shown != paths.size())
+        die(QStringLiteral("a preview could not be made"));
+    return taken * 1000 / paths.size();
+}
+
+void benchPreview(const Options& o, const QString& work, const CameraPhoto& photo)
+{
+    const QString folder = work + QStringLiteral("/preview");
+    makeCameraJpegs(folder, o.previews, photo);
+    QStringList paths;
+    for (const QString& name : filesIn(folder))
+        paths << joinPath(folder, name);
+    std::printf("(d) preview of one %dx%d photo (file in the page cache, as a fresh copy is)\n", o.photoWidth,
+                o.photoHeight);
+    ExivPictureLoader loader;
+    const double embedded = perPhotoMs(paths, [&](const QString& path) { return loader.LoadPicture(path, kPreviewBox); });
+    const double decoded = perPhotoMs(paths, [](const QString& path) {
+        QImageReader reader(path);
+        reader.setScaledSize(kPreviewBox);
+        return reader.read();
+    });
+    line("embedded EXIF thumbnail (Exiv2)", embedded, "ms");
+    line("image decoded at the box size", decoded, "ms");
+    ratio("decoded / embedded", decoded / embedded, 0);
+    QDir(folder).removeRecursively();
+}
+
+Options parse(const QCoreApplication& app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Times the copy run against cp, rsync and a bare loop."));
+    parser.addHelpOption();
+    const auto option = [&](const char* name, const char* help, int value) {
+        parser.addOption({QString::fromLatin1(name), QString::fromLatin1(help), QStringLiteral("n"), QString::number(value)});
+    };
+    Options o;
+    option("photos", "camera JPEGs for (a)", o.photos);
+    option("width", "photo width in pixels", o.photoWidth);
+    option("height", "photo height in pixels", o.photoHeight);
+    option("noise", "noise amplitude of the photos (sets their size)", o.noise);
+    option("small", "files for (b)", o.small);
+    option("small-kb", "size of each file of (b)", o.smallKb);
+    option("linear", "files of the smaller run of (c)", o.linear);
+    option("linear-kb", "size of each file of (c)", o.linearKb);
+    option("previews", "photos for (d)", o.previews);
+    option("repeat", "turns of each contender in (a) and (b); the best counts", o.repeat);
+    parser.addOption({QStringLiteral("dir"), QStringLiteral("folder for the data (default: /tmp)"), QStringLiteral("path"),
+                      QDir::tempPath()});
+    parser.addOption({QStringLiteral("only"), QStringLiteral("run only these parts, e.g. a,d"), QStringLiteral("parts"),
+                      QStringLiteral("a,b,c,d")});
+    parser.process(app);
+    auto number = [&](const char* name) { return parser.value(QString::fromLatin1(name)).toInt(); };
+    o = {parser.value(QStringLiteral("dir")), number("photos"), number("width"), number("height"), number("noise"),
+         number("small"), number("small-kb"), number("linear"), number("linear-kb"), number("previews"), number("repeat"),
+         parser.value(QStringLiteral("only")).split(QLatin1Char(','))};
+    return o;
+}
+
+void runBenchmarks(const Options& o, const QString& work);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const Options o = parse(app);
+    QTemporaryDir work(o.base + QStringLiteral("/zandrel-bench-XXXXXX"));
+    if (!work.isValid()) {
+        std::fprintf(stderr, "copyrun_bench: cannot make a folder in %s\n", qPrintable(o.base));
+        return 1;
+    }
+    // The window keeps its settings in the hive: a private one, never the user's.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.path() + QStringLiteral("/config")));
+
+    try {
+        runBenchmarks(o, work.path());
+    } catch (const BenchFailed& failure) {
+        std::fprintf(stderr, "copyrun_bench: %s\n", qPrintable(failure.what));
+        return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+void runBenchmarks(const Options& o, const QString& work)
+{
+    const bool needPhotos = o.only.contains(QStringLiteral("a")) || o.only.contains(QStringLiteral("d"));
+    CameraPhoto photo;
+    if (needPhotos) {
+        const double made = seconds([&] { photo = cameraPhoto(QSize(o.photoWidth, o.photoHeight), o.noise); });
+        std::printf("generated a %.1f MB camera JPEG with a %.1f KB thumbnail in %.1f s\n", photo.jpeg.size() / 1e6,
+                    photo.thumbnail.size() / 1e3, made);
+    }
+    if (o.only.contains(QStringLiteral("a")))
+        benchLargePhotos(o, work, photo);
+    if (o.only.contains(QStringLiteral("b")))
+        benchEmptying(o, work);
+    if (o.only.contains(QStringLiteral("c")))
+        benchLinear(o, work);
+    if (o.only.contains(QStringLiteral("d")))
+        benchPreview(o, work, photo);
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "platform/linux/LinuxFileSystem.h"
+#include "support/TestWindow.h"
+
+#include <QByteArray>
+#include <QEvent>
+#include <QLabel>
+#include <QMap>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace zandrel::test {
+
+// The real file system with a hook around each copy, for faults that cannot be
+// made for real (a copy that silently does not arrive, a rival writer).
+class HookedFileSystem : public LinuxFileSystem {
+public:
+    void CopyFile(const QString& source, const QString& target, CopyCheck check) override
+    {
+        checks.push_back(check);
+        if (beforeCopy)
+            beforeCopy(source, target);
+        if (loses && loses(source))
+            return;
+        LinuxFileSystem::CopyFile(source, target, check);
+    }
+    std::function<void(const QString& source, const QString& target)> beforeCopy;
+    std::function<bool(const QString& source)> loses;
+    std::vector<CopyCheck> checks;
+};
+
+// What a label showed each time it was painted, without repeats in a row. The
+// run lets the window paint once per file, so this is what a user saw.
+class ShownTexts : public QObject {
+public:
+    explicit ShownTexts(const Control& label) { label.widget()->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            const QString text = static_cast<QLabel*>(watched)->text();
+            if (texts.isEmpty() || texts.last() != text)
+                texts << text;
+        }
+        return false;
+    }
+    // What was shown from the last time `first` appeared on.
+    QStringList from(const QString& first) const { return texts.mid(texts.lastIndexOf(first)); }
+    QStringList texts;
+};
+
+// A camera folder and a photo folder in a fresh temporary folder, stored in the
+// real hive, and the window on them. The window is shown so that it paints.
+class CopyRunFixture {
+public:
+    explicit CopyRunFixture(std::shared_ptr<FileSystem> fileSystem = std::make_shared<LinuxFileSystem>());
+
+    Zandrel& window() { return *t.window; }
+    void setFolders(const QString& cameraFolder, const QString& photoFolder);
+    void setOpenAfterwards(bool open);
+    void setSubfolder(const QString& name) { window().sFolder.setText(name); }
+    QString target() const { return joinPath(photos, t.window->sFolder.Text()); }
+
+    // A camera file with its bytes remembered, to check later that nothing was lost.
+    QString cameraFile(const QString& name, const QByteArray& bytes);
+    QString cameraFile(const QString& name, qsizetype size);
+    void run() { t.window->start_Click(); }
+
+    QStringList cameraNames() const;
+    QStringList targetNames() const;  // hidden files too: no leftovers of a copy
+    QByteArray targetBytes(const QString& name) const;
+
+    // Every camera file is still on the camera or complete at the target, and
+    // every file at the target is complete.
+    void expectNothingLost(const QString& targetFolder) const;
+    void expectNothingLost() const { expectNothingLost(target()); }
+
+    TestWindow t;
+    QString camera;
+    QString photos;
+    QMap<QString, QByteArray> originals;
+};
+
+QByteArray randomBytes(qsizetype size);
+// A small real JPEG of one colour.
+QByteArray smallJpeg(QColor colour, QSize size = QSize(64, 48));
+
+}  // namespace zandrel::test
