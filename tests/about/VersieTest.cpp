@@ -64,20 +64,66 @@ TEST(Versie, ReadsTheWorkingDirectoryAtTheClick)
     EXPECT_TRUE(t.messageBox->shown[1].prompt.contains(QStringLiteral("/twee\r\n")));
 }
 
+// Folders stored in the real hive, so the window's own load picks them up.
+void storeFolders(TestWindow& t, const QString& camera, const QString& photos)
+{
+    const auto registry = t.window->platform().registry->Connect();
+    registry->CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandrel"));
+    registry->SetStringValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandrel"), QStringLiteral("cpath"), camera);
+    registry->SetStringValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandrel"), QStringLiteral("fpath"), photos);
+    registry->SetStringValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandrel"), QStringLiteral("sOpen"), QStringLiteral("0"));
+}
+
 TEST(Versie, EditingModeIsLeftAsItWas)
 {
     TestWindow t;
+    storeFolders(t, t.makeFolder(QStringLiteral("camera")), t.makeFolder(QStringLiteral("foto")));
     Zandrel& w = *t.window;
-    w.SETcamera.setVisible(true);
-    w.sSet.setVisible(false);
-    w.Stoplicht.setBackColor(Yellow);
-    w.Message.setCaption(QStringLiteral("Stel camera pad en foto pad in"));
+    w.Form_Load();
+    w.sSet.setValue(1);
     t.messageBox->answers = {IDYES};
-    w.Versie_Click();
-    EXPECT_TRUE(w.SETcamera.Visible());
+    w.Versie.click();
+    ASSERT_EQ(t.messageBox->shown.size(), 1u);
+    EXPECT_EQ(w.sSet.Value(), 1);
+    EXPECT_TRUE(w.SETcamera.Visible() && w.SETcamera.Enabled());
     EXPECT_FALSE(w.sSet.Visible());
+    EXPECT_TRUE(w.Cpath.Enabled());
+    EXPECT_FALSE(w.start.Enabled());
     EXPECT_EQ(w.Stoplicht.BackColor(), Yellow);
     EXPECT_EQ(w.Message.Caption(), QStringLiteral("Stel camera pad en foto pad in"));
+}
+
+// The box is shown from the run's event pass; the run goes on only after the answer.
+TEST(Versie, ClickedDuringARunTheRunWaitsForTheAnswerAndGoesOn)
+{
+    TestWindow t;
+    const QString camera = t.makeFolder(QStringLiteral("camera"));
+    const QString photos = t.makeFolder(QStringLiteral("foto"));
+    for (const char* name : {"a.avi", "b.avi", "c.avi"})
+        t.makeFile(QStringLiteral("camera/") + QLatin1String(name), QByteArray(100, 'x'));
+    storeFolders(t, camera, photos);
+    Zandrel& w = *t.window;
+    w.Form_Load();
+    w.sDel.setValue(0);
+
+    QStringList arrivedWhileShown;
+    bool runActiveWhileShown = false;
+    t.messageBox->answers = {IDYES};
+    t.messageBox->whileShown = [&] {
+        runActiveWhileShown = w.copyRunActive();
+        arrivedWhileShown = QDir(photos + QStringLiteral("/2026 December")).entryList(QDir::Files);
+    };
+    QMetaObject::invokeMethod(w.Versie.widget(), "click", Qt::QueuedConnection);
+    w.start.click();
+
+    ASSERT_EQ(t.messageBox->shown.size(), 1u);
+    EXPECT_TRUE(runActiveWhileShown);
+    EXPECT_EQ(arrivedWhileShown, QStringList{QStringLiteral("a.avi")}) << "shown after the first copy";
+    ASSERT_EQ(t.launcher->launches.size(), 1u);
+    EXPECT_EQ(t.launcher->launches[0].argument, kDownloadPage);
+    EXPECT_EQ(QDir(photos + QStringLiteral("/2026 December")).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(w.Message.Caption(), QStringLiteral("Klaar met kopiëren"));
+    EXPECT_EQ(w.Stoplicht.BackColor(), Green);
 }
 
 }  // namespace
