@@ -98,8 +98,18 @@ const Fault kFaults[] = {
 INSTANTIATE_TEST_SUITE_P(Calls, FailingCallTest, ::testing::ValuesIn(kFaults),
                          [](const auto& info) { return std::string(info.param.name); });
 
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 TEST_P(FailingCallTest, FailsTheCopyAndLosesNothing)
 {
+    // The sanitizer runtime makes write calls of its own, so a write failure counted
+    // over every write of the child would hit the runtime instead of the copy.
+    if (kSanitized && GetParam().options.join(QLatin1Char(' ')).contains(QStringLiteral("inject=write")))
+        GTEST_SKIP() << "write injection without a path is not exact under the sanitizers";
     const QByteArray bytes = randomBytes(5 << 20);
     shoot(bytes);
     const Traced traced = copyUnderStrace(GetParam().options, GetParam().check);
