@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The real zandrel binary under its own Xvfb, driven as a person would.
 #   bash tests/e2e/run.sh PATH-TO-ZANDREL [SCENARIO...]
-# Screenshots go to e2e-screenshots/ beside the binary; the main ones are
-# copied to docs/. Needs (installed by dev.sh): xvfb xdotool x11-utils imagemagick
+# Screenshots go to e2e-screenshots/ beside the binary; with ZANDREL_UPDATE_DOCS=1
+# the main ones are copied to docs/ for the README. Needs (installed by dev.sh): xvfb xdotool x11-utils imagemagick
 # python3-pyatspi at-spi2-core dbus.
 set -uo pipefail
 
@@ -85,8 +85,9 @@ export QT_QPA_PLATFORM=xcb
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 export ZANDREL_E2E_PIDS="$work/pids"
-export ZANDREL_E2E_DOCS="$repo/docs"
-export PYTHONDONTWRITEBYTECODE=1  # nothing of the run lands in the source tree but docs/
+# The README's screenshots in docs/ are renewed only when asked: ZANDREL_UPDATE_DOCS=1.
+if [ "${ZANDREL_UPDATE_DOCS:-0}" = 1 ]; then export ZANDREL_E2E_DOCS="$repo/docs"; else unset ZANDREL_E2E_DOCS; fi
+export PYTHONDONTWRITEBYTECODE=1  # nothing of the run lands in the source tree
 unset SESSION_MANAGER NO_AT_BRIDGE
 
 shots="$(dirname "$binary")/e2e-screenshots"
