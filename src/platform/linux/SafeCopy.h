@@ -70,8 +70,13 @@ private:
     bool published_ = false;
 };
 
-// Removes the temporary files that runs which are no longer alive left here.
+// Removes the temporary files that runs which are no longer alive left here,
+// and the names those runs had claimed but not yet filled.
 void sweepStaleTempFiles(int folder);
+
+// What a claimed name holds until the finished copy is renamed onto it: it
+// tells a dead run's claim from a photo, and from a live run's claim.
+QByteArray claimText(pid_t owner);
 
 using Hash = std::uint64_t;
 

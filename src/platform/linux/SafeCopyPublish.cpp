@@ -33,8 +33,9 @@ void publishUnnamed(int folder, int fd, const QByteArray& name)
     failOrTaken(errno);
 }
 
-// An empty file of our own under the name, made with O_EXCL so that it never
-// takes a name that someone else holds. Removed again unless kept.
+// A file of our own under the name, made with O_EXCL so that it never takes a
+// name that someone else holds. Removed again unless kept; should we be killed
+// before the copy is renamed onto it, its text lets a later run remove it.
 class Claim {
 public:
     Claim(int folder, const QByteArray& name) : folder_(folder), name_(name)
@@ -42,8 +43,11 @@ public:
         const Fd fd(::openat(folder, name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
         if (fd.get() < 0)
             failOrTaken(errno);
-        if (::fstat(fd.get(), &ours_) != 0) {
-            const int error = errno;
+        const QByteArray text = claimText(::getpid());
+        errno = 0;
+        const bool written = ::write(fd.get(), text.constData(), size_t(text.size())) == text.size();
+        if (!written || ::fstat(fd.get(), &ours_) != 0) {
+            const int error = errno != 0 ? errno : ENOSPC;  // a short write: the disk is full
             ::unlinkat(folder, name.constData(), 0);
             fail(error);
         }
@@ -90,6 +94,8 @@ void publishNamed(int folder, const QByteArray& temp, const QByteArray& name)
 }
 
 }  // namespace
+
+QByteArray claimText(pid_t owner) { return "zandrel-claim " + QByteArray::number(owner) + '\n'; }
 
 void publish(int folder, TempFile& temp, const QByteArray& name)
 {

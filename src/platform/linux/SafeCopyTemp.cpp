@@ -2,12 +2,14 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <set>
 #include <unistd.h>
 
 namespace zandrel::safecopy {
@@ -91,21 +93,59 @@ TempFile::~TempFile()
         ::unlinkat(folder_, name_.constData(), 0);
 }
 
-void sweepStaleTempFiles(int folder)
+namespace {
+
+// Calls visit(name) for each entry of the folder. Housekeeping only: a folder
+// that cannot be read is passed over, the copy itself will report it.
+template <typename Visit>
+void eachEntry(int folder, Visit visit)
 {
     const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (!dir) {  // housekeeping only: the copy itself will report a folder it cannot use
+    if (!dir) {
         if (fd >= 0)
             ::close(fd);
         return;
     }
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::optional<pid_t> owner = tempOwner(entry->d_name);
-        if (owner && !isAlive(*owner) && isRegularFile(folder, entry->d_name))
-            ::unlinkat(folder, entry->d_name, 0);
-    }
+    while (const dirent* entry = ::readdir(dir))
+        visit(entry->d_name);
     ::closedir(dir);
+}
+
+// A claim holds its owner's text and nothing more; a photo never does.
+bool isClaimOf(int folder, const char* name, const std::set<pid_t>& owners, struct stat& info)
+{
+    char text[64];
+    if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)
+        || info.st_size <= 0 || info.st_size >= off_t(sizeof text))
+        return false;
+    const Fd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const ssize_t got = fd.get() < 0 ? -1 : ::read(fd.get(), text, sizeof text);
+    if (got <= 0)
+        return false;
+    const QByteArray held(text, int(got));
+    return std::any_of(owners.begin(), owners.end(), [&](pid_t owner) { return held == claimText(owner); });
+}
+
+}  // namespace
+
+void sweepStaleTempFiles(int folder)
+{
+    std::set<pid_t> dead;
+    eachEntry(folder, [&](const char* name) {
+        const std::optional<pid_t> owner = tempOwner(name);
+        if (owner && !isAlive(*owner) && isRegularFile(folder, name) && ::unlinkat(folder, name, 0) == 0)
+            dead.insert(*owner);
+    });
+    // A run killed between claiming a name and renaming its copy onto it left
+    // its temporary file too, so the folder is searched for claims only then.
+    if (dead.empty())
+        return;
+    eachEntry(folder, [&](const char* name) {
+        struct stat info {};
+        if (isClaimOf(folder, name, dead, info))
+            removeIfStill(folder, name, info);
+    });
 }
 
 }  // namespace zandrel::safecopy
