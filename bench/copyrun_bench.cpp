@@ -4,7 +4,6 @@
 // so that a quick run is possible (--help).
 
 #include "app/Zandrel.h"
-#include "platform/linux/ExivPictureLoader.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -439,8 +438,8 @@ void benchPreview(const Options& o, const QString& work, const CameraPhoto& phot
         paths << joinPath(folder, name);
     std::printf("(d) preview of one %dx%d photo (file in the page cache, as a fresh copy is)\n", o.photoWidth,
                 o.photoHeight);
-    ExivPictureLoader loader;
-    const double embedded = perPhotoMs(paths, [&](const QString& path) { return loader.LoadPicture(path, kPreviewBox); });
+    const std::shared_ptr<PictureLoader> loader = Platform::System().pictures;
+    const double embedded = perPhotoMs(paths, [&](const QString& path) { return loader->LoadPicture(path, kPreviewBox); });
     const double decoded = perPhotoMs(paths, [](const QString& path) {
         QImageReader reader(path);
         reader.setScaledSize(kPreviewBox);

@@ -2,7 +2,6 @@
 // run, `find | wc -l` and `du -sb` on that folder: the work a user would do by hand.
 
 #include "app/Zandrel.h"
-#include "platform/linux/LinuxFileSystem.h"
 
 #include <QApplication>
 #include <QDir>
@@ -88,9 +87,9 @@ int main(int argc, char** argv)
                 qPrintable(window.Message.Caption()), qPrintable(window.sAantal.Caption()),
                 qPrintable(window.sMB.Caption()), kFiles, bytes / 1000000);
 
-    zandrel::LinuxFileSystem fs;
+    const auto fileSystem = zandrel::Platform::System().fileSystem;
     const double measure = medianMs([&] {
-        const auto folder = fs.GetFolder(camera);
+        const auto folder = fileSystem->GetFolder(camera);
         folder->Count();
         folder->Size();
     });

@@ -1,9 +1,10 @@
 #include "platform/Platform.h"
 
-#include "platform/linux/ExivPictureLoader.h"
-#include "platform/linux/HiveRegistry.h"
-#include "platform/linux/LinuxDesktop.h"
-#include "platform/linux/LinuxFileSystem.h"
+#include "platform/SystemServices.h"
+#include "platform/portable/ExivPictureLoader.h"
+#include "platform/portable/HiveRegistry.h"
+#include "platform/portable/QtMessageBox.h"
+#include "platform/portable/SystemClock.h"
 
 #include <QDir>
 
@@ -11,9 +12,9 @@ namespace zandrel {
 
 Platform Platform::System()
 {
-    return Platform{std::make_shared<LinuxFileSystem>(),
+    return Platform{makeSystemFileSystem(),
                     std::make_shared<HiveRegistryService>(HiveRegistryService::defaultHivePath()),
-                    std::make_shared<LinuxLauncher>(),
+                    makeSystemLauncher(),
                     std::make_shared<QtMessageBox>(),
                     std::make_shared<ExivPictureLoader>(),
                     std::make_shared<SystemClock>()};

@@ -64,20 +64,10 @@ TEST(Versie, ReadsTheWorkingDirectoryAtTheClick)
     EXPECT_TRUE(t.messageBox->shown[1].prompt.contains(QStringLiteral("/twee\r\n")));
 }
 
-// Folders stored in the real hive, so the window's own load picks them up.
-void storeFolders(TestWindow& t, const QString& camera, const QString& photos)
-{
-    const auto registry = t.window->platform().registry->Connect();
-    registry->CreateKey(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandrel"));
-    registry->SetStringValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandrel"), QStringLiteral("cpath"), camera);
-    registry->SetStringValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandrel"), QStringLiteral("fpath"), photos);
-    registry->SetStringValue(HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandrel"), QStringLiteral("sOpen"), QStringLiteral("0"));
-}
-
 TEST(Versie, EditingModeIsLeftAsItWas)
 {
     TestWindow t;
-    storeFolders(t, t.makeFolder(QStringLiteral("camera")), t.makeFolder(QStringLiteral("foto")));
+    storeFolders(t, t.makeFolder(QStringLiteral("camera")), t.makeFolder(QStringLiteral("foto")), false);
     Zandrel& w = *t.window;
     w.Form_Load();
     w.sSet.setValue(1);
@@ -101,7 +91,7 @@ TEST(Versie, ClickedDuringARunTheRunWaitsForTheAnswerAndGoesOn)
     const QString photos = t.makeFolder(QStringLiteral("foto"));
     for (const char* name : {"a.avi", "b.avi", "c.avi"})
         t.makeFile(QStringLiteral("camera/") + QLatin1String(name), QByteArray(100, 'x'));
-    storeFolders(t, camera, photos);
+    storeFolders(t, camera, photos, false);
     Zandrel& w = *t.window;
     w.Form_Load();
     w.sDel.setValue(0);

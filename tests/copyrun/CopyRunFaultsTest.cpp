@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,31 +9,10 @@
 namespace zandrel::test {
 namespace {
 
-// A small tmpfs as the photo disk, unmounted again whatever the test does.
-class SmallDisk {
-public:
-    SmallDisk(const QString& folder, const char* size) : folder_(folder)
-    {
-        mounted_ = ::geteuid() == 0 &&
-                   QProcess::execute("mount", {"-t", "tmpfs", "-o", QStringLiteral("size=%1").arg(size), "tmpfs",
-                                               folder}) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (mounted_)
-            QProcess::execute("umount", {folder_});
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    QString folder_;
-    bool mounted_ = false;
-};
-
 TEST(CopyRunFaults, AFullDiskStopsTheRunAndLeavesNoPartialCopy)
 {
     CopyRunFixture f;
-    SmallDisk disk(f.photos, "1m");
+    TmpfsMount disk(f.photos, 1 << 20);  // a small photo disk
     if (!disk.mounted())
         GTEST_SKIP() << "needs root to mount a tmpfs";
     f.window().sDel.setValue(1);

@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -48,12 +49,7 @@ TEST(CopyRunChild, DISABLED_RunsOneCopyRun)
     if (!qEnvironmentVariableIsSet(kCameraVariable))
         GTEST_SKIP() << "started by the process tests";
     TestWindow t;
-    const auto registry = t.window->platform().registry->Connect();
-    const QString key = QStringLiteral("SOFTWARE\\Zandrel");
-    registry->CreateKey(HKEY_LOCAL_MACHINE, key);
-    registry->SetStringValue(HKEY_LOCAL_MACHINE, key, QStringLiteral("cpath"), variable(kCameraVariable));
-    registry->SetStringValue(HKEY_LOCAL_MACHINE, key, QStringLiteral("fpath"), variable(kPhotosVariable));
-    registry->SetStringValue(HKEY_LOCAL_MACHINE, key, QStringLiteral("sOpen"), QStringLiteral("0"));
+    storeFolders(t, variable(kCameraVariable), variable(kPhotosVariable), false);
     t.window->Form_Load();
     t.window->show();
     t.window->sFolder.setText(variable(kSubfolderVariable));
@@ -84,63 +80,56 @@ class ChildRun {
 public:
     ChildRun(const ChildOptions& options, const QString& scratch)
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(kCameraVariable, options.camera);
-        environment.insert(kPhotosVariable, options.photos);
-        environment.insert(kSubfolderVariable, kSubfolder);
-        environment.insert(kEmptyingVariable, options.emptying ? QStringLiteral("1") : QStringLiteral("0"));
+        std::map<QString, QString> variables{
+            {kCameraVariable, options.camera},
+            {kPhotosVariable, options.photos},
+            {kSubfolderVariable, kSubfolder},
+            {kEmptyingVariable, options.emptying ? QStringLiteral("1") : QStringLiteral("0")},
+            {QStringLiteral("TMPDIR"), scratch}};
         if (options.waitForGo)
-            environment.insert(kWaitVariable, QStringLiteral("1"));
+            variables.emplace(kWaitVariable, QStringLiteral("1"));
         QDir().mkpath(scratch);
-        environment.insert(QStringLiteral("TMPDIR"), scratch);
-        process_.setProcessEnvironment(environment);
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        QStringList arguments{QStringLiteral("--gtest_also_run_disabled_tests"),
-                              QStringLiteral("--gtest_filter=CopyRunChild.DISABLED_RunsOneCopyRun")};
-        if (options.strace.isEmpty()) {
-            process_.start(QCoreApplication::applicationFilePath(), arguments);
-        } else {
-            arguments.prepend(QCoreApplication::applicationFilePath());
-            process_.start(QStringLiteral("strace"), options.strace + arguments);
-        }
-        started_ = process_.waitForStarted(-1);
-        pid_ = process_.processId();
+        const QStringList wrapper = options.strace.isEmpty() ? QStringList()
+                                                             : QStringList{QStringLiteral("strace")} + options.strace;
+        process_ = startTestChild(QStringLiteral("CopyRunChild.DISABLED_RunsOneCopyRun"), variables, wrapper);
+        started_ = process_->waitForStarted(-1);
+        pid_ = process_->processId();
     }
     ~ChildRun()
     {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished(-1);
+        if (process_->state() != QProcess::NotRunning) {
+            process_->kill();
+            process_->waitForFinished(-1);
         }
     }
 
     bool started() const { return started_; }
     // Looks afresh: QProcess learns of the end only when asked.
-    bool running() { return process_.state() != QProcess::NotRunning && !process_.waitForFinished(0); }
+    bool running() { return process_->state() != QProcess::NotRunning && !process_->waitForFinished(0); }
     qint64 pid() const { return pid_; }  // also once it has ended
     void waitUntilReady()
     {
-        while (!output_.contains("READY\n") && process_.waitForReadyRead(-1))
-            output_ += process_.readAll();
+        while (!output_.contains("READY\n") && process_->waitForReadyRead(-1))
+            output_ += process_->readAll();
     }
     void go()
     {
-        process_.write("\n");
-        process_.waitForBytesWritten(-1);
+        process_->write("\n");
+        process_->waitForBytesWritten(-1);
     }
-    void kill() { process_.kill(); }
+    void kill() { process_->kill(); }
     // False when the child had to be killed because it never ended.
     bool finish()
     {
-        const bool ended = process_.state() == QProcess::NotRunning || process_.waitForFinished(kPatience);
+        const bool ended = process_->state() == QProcess::NotRunning || process_->waitForFinished(kPatience);
         if (!ended) {
             kill();
-            process_.waitForFinished(-1);
+            process_->waitForFinished(-1);
         }
-        output_ += process_.readAll();
+        output_ += process_->readAll();
         return ended;
     }
-    bool crashed() const { return process_.exitStatus() == QProcess::CrashExit; }
+    bool crashed() const { return process_->exitStatus() == QProcess::CrashExit; }
     QString output() const { return QString::fromUtf8(output_); }
     // What Message showed at the end of the run; empty when it never ended.
     QString message() const
@@ -155,23 +144,11 @@ public:
     static constexpr int kPatience = 300000;
 
 private:
-    QProcess process_;
+    std::unique_ptr<QProcess> process_;
     QByteArray output_;
     bool started_ = false;
     qint64 pid_ = 0;
 };
-
-// Every name in the folder, hidden ones included.
-QStringList everyEntry(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void write(const QString& path, const QByteArray& bytes)
 {
@@ -205,7 +182,7 @@ OpenCopy copyOpenIn(qint64 pid, const QString& folder)
 // The process's state letter: 'T' stopped, 'Z' ended; 0 once it is gone.
 char processState(qint64 pid)
 {
-    const QByteArray stat = contents(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
     const qsizetype afterName = stat.lastIndexOf(") ");
     return afterName > 0 && stat.size() > afterName + 2 ? stat.at(afterName + 2) : 0;
 }
@@ -267,103 +244,6 @@ QByteArray largeFile(int megabytes)
     return bytes;
 }
 
-bool isRoot() { return ::geteuid() == 0; }
-
-bool straceWorks()
-{
-    static const bool works = QProcess::execute(QStringLiteral("strace"), {QStringLiteral("-o"),
-                                                                           QStringLiteral("/dev/null"),
-                                                                           QStringLiteral("true")}) == 0;
-    return works;
-}
-
-// An exFAT image on a loop device, mounted through FUSE as photo disks usually
-// are; unmounted and detached again whatever the test does.
-class ExfatDisk {
-public:
-    explicit ExfatDisk(int megabytes)
-    {
-        if (!isRoot()) {
-            problem = QStringLiteral("needs root for a loop device");
-            return;
-        }
-        mounted_ = setUp(megabytes);
-        if (!mounted_ && !device_.isEmpty())
-            QProcess::execute(QStringLiteral("losetup"), {QStringLiteral("-d"), device_});
-    }
-    ~ExfatDisk()
-    {
-        if (!mounted_)
-            return;
-        if (QProcess::execute(QStringLiteral("umount"), {path()}) != 0)
-            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), path()});
-        QProcess::execute(QStringLiteral("losetup"), {QStringLiteral("-d"), device_});
-    }
-    ExfatDisk(const ExfatDisk&) = delete;
-    ExfatDisk& operator=(const ExfatDisk&) = delete;
-
-    bool mounted() const { return mounted_; }
-    QString path() const { return work_.filePath(QStringLiteral("disk")); }
-    QString problem;
-
-private:
-    static QString run(const QString& program, const QStringList& arguments, int& exitCode)
-    {
-        QProcess process;
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(program, arguments);
-        if (!process.waitForStarted(-1) || !process.waitForFinished(-1))
-            return exitCode = -1, process.errorString();
-        exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        return QString::fromLocal8Bit(process.readAll());
-    }
-    bool step(const QString& program, const QStringList& arguments, QString* output = nullptr)
-    {
-        int exitCode = 0;
-        const QString said = run(program, arguments, exitCode);
-        if (output)
-            *output = said.trimmed();
-        if (exitCode != 0)
-            problem = program + QStringLiteral(": ") + said;
-        return exitCode == 0;
-    }
-    bool setUp(int megabytes)
-    {
-        const QString image = work_.filePath(QStringLiteral("disk.img"));
-        QFile file(image);
-        if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(megabytes) << 20))
-            return (problem = QStringLiteral("cannot make the image")), false;
-        file.close();
-        QDir().mkpath(path());
-        return step(QStringLiteral("mkfs.exfat"), {QStringLiteral("-L"), QStringLiteral("FOTOS"), image})
-               && step(QStringLiteral("losetup"), {QStringLiteral("-f"), QStringLiteral("--show"), image}, &device_)
-               && step(QStringLiteral("mount.exfat-fuse"), {device_, path()})
-               && (QStorageInfo(path()).rootPath() == path() || ((problem = QStringLiteral("not mounted")), false));
-    }
-
-    QTemporaryDir work_;
-    QString device_;
-    bool mounted_ = false;
-};
-
-// Camera files are kept on the camera or arrived complete; the only thing at
-// the target that is not a camera file is a dead run's temporary file.
-void expectNothingLostBesideTemporaryFiles(const CopyRunFixture& f)
-{
-    QList<QByteArray> arrived;
-    for (const QString& name : everyEntry(f.target())) {
-        if (name.startsWith(kTempPrefix))
-            continue;
-        arrived << contents(joinPath(f.target(), name));
-        EXPECT_TRUE(std::find(f.originals.begin(), f.originals.end(), arrived.last()) != f.originals.end())
-            << "partial file under a photo's name: " << qPrintable(name);
-    }
-    for (auto original = f.originals.begin(); original != f.originals.end(); ++original) {
-        const bool kept = contents(joinPath(f.camera, original.key())) == original.value();
-        EXPECT_TRUE(kept || arrived.contains(original.value())) << "lost: " << qPrintable(original.key());
-    }
-}
-
 // A later run in the same window and folders empties the camera, whatever the
 // dead run left behind.
 void expectALaterRunToComplete(CopyRunFixture& f)
@@ -373,7 +253,7 @@ void expectALaterRunToComplete(CopyRunFixture& f)
     f.run();
     EXPECT_EQ(f.window().Message.Caption(), kDone);
     EXPECT_TRUE(f.cameraNames().isEmpty()) << qPrintable(f.cameraNames().join(QLatin1Char(' ')));
-    for (const QString& name : everyEntry(f.target()))
+    for (const QString& name : entries(f.target()))
         EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << "left behind: " << qPrintable(name);
     // Each camera file once, nothing else: no empty or foreign file under a photo's name.
     EXPECT_EQ(f.targetNames().size(), f.originals.size()) << qPrintable(f.targetNames().join(QLatin1Char(' ')));
@@ -436,21 +316,21 @@ TEST(CopyRunProcesses, TwoRunsIntoOneFolderAtOnceKeepEveryFile)
     for (const auto& run : runs)
         EXPECT_EQ(run->message(), kDone) << qPrintable(run->output());
 
-    QStringList arrivedNames = everyEntry(target);
+    QStringList arrivedNames = entries(target);
     arrivedNames.sort();
     expectedNames.sort();
     EXPECT_EQ(arrivedNames.join(QLatin1Char(' ')), expectedNames.join(QLatin1Char(' ')));
     QList<QByteArray> arrived;
     for (const QString& name : arrivedNames)
-        arrived << contents(joinPath(target, name));
+        arrived << readFile(joinPath(target, name));
     std::sort(arrived.begin(), arrived.end());
     std::sort(shot.begin(), shot.end());
     EXPECT_TRUE(arrived == shot) << "a copy was lost, overwritten or is partial";
     // The held file's name went to the second run; the first took the next number.
-    EXPECT_EQ(contents(joinPath(target, numberedName(held, 0))), shotOnB[held - 1]);
-    EXPECT_EQ(contents(joinPath(target, numberedName(held, 1))), shotOnA[held - 1]);
+    EXPECT_EQ(readFile(joinPath(target, numberedName(held, 0))), shotOnB[held - 1]);
+    EXPECT_EQ(readFile(joinPath(target, numberedName(held, 1))), shotOnA[held - 1]);
     for (const QString& camera : cameras)
-        EXPECT_TRUE(everyEntry(camera).isEmpty()) << qPrintable(camera);
+        EXPECT_TRUE(entries(camera).isEmpty()) << qPrintable(camera);
 }
 
 // Small files before and after a large one; the run empties the camera.
@@ -494,7 +374,7 @@ protected:
         f.setFolders(f.camera, disk.path());
         ASSERT_TRUE(QDir().mkpath(f.target()));
     }
-    ExfatDisk disk{160};
+    ExfatMount disk{160};
     CopyRunFixture f;
 };
 
@@ -511,7 +391,7 @@ TEST_F(ExfatRunTest, NameClashesGetNumbersAndTheCameraIsEmptied)
     f.run();
     EXPECT_EQ(f.window().Message.Caption(), kDone);
     EXPECT_TRUE(f.cameraNames().isEmpty());
-    EXPECT_EQ(everyEntry(f.target()).join(QLatin1Char(' ')),
+    EXPECT_EQ(entries(f.target()).join(QLatin1Char(' ')),
               "IMG_0001-1.JPG IMG_0001.JPG IMG_0002.JPG MVI_0003.MOV img_0002-1.jpg");
     EXPECT_EQ(f.targetBytes("IMG_0001.JPG"), f.originals["already there"]);
     EXPECT_EQ(f.targetBytes("IMG_0001-1.JPG"), f.originals["IMG_0001.JPG"]);
@@ -526,14 +406,14 @@ TEST_F(ExfatRunTest, KilledInTheMiddleOfALargeFileLeavesATemporaryFileThatTheNex
         ChildRun child(emptyingRun(f), f.t.path(QStringLiteral("scratch")));
         ASSERT_TRUE(child.started());
         ASSERT_TRUE(killWhileCopying(child, f.target(), 1 << 20)) << "the run ended first: " << qPrintable(child.output());
-        const QStringList left = everyEntry(f.target()).filter(kTempPrefix);
-        ASSERT_EQ(left.size(), 1) << qPrintable(everyEntry(f.target()).join(QLatin1Char(' ')));
+        const QStringList left = entries(f.target()).filter(kTempPrefix);
+        ASSERT_EQ(left.size(), 1) << qPrintable(entries(f.target()).join(QLatin1Char(' ')));
         EXPECT_TRUE(left.first().startsWith(kTempPrefix + QString::number(child.pid()) + QLatin1Char('-')))
             << qPrintable(left.first());
     }
     EXPECT_TRUE(f.cameraNames().contains("B_0004.MOV"));
     EXPECT_FALSE(f.targetNames().contains("B_0004.MOV"));
-    expectNothingLostBesideTemporaryFiles(f);
+    f.expectNothingLost(f.target(), kTempPrefix);
     expectALaterRunToComplete(f);
 }
 
@@ -552,21 +432,10 @@ TEST_F(ExfatRunTest, KilledBeforeTheRenameOntoItsClaimLeavesNoFileUnderAPhotosNa
         ChildRun child(options, f.t.path(QStringLiteral("scratch")));
         ASSERT_TRUE(child.started());
         child.finish();
-        ASSERT_TRUE(contents(f.t.path(QStringLiteral("trace"))).contains("+++ killed by SIGKILL +++"));
+        ASSERT_TRUE(readFile(f.t.path(QStringLiteral("trace"))).contains("+++ killed by SIGKILL +++"));
     }
     EXPECT_EQ(f.cameraNames().join(QLatin1Char(' ')), "A_0002.JPG A_0003.JPG");
     expectALaterRunToComplete(f);
-}
-
-// The pid of a process that has ended.
-qint64 deadPid()
-{
-    QProcess process;
-    process.start(QStringLiteral("true"), QStringList());
-    process.waitForStarted(-1);
-    const qint64 pid = process.processId();
-    process.waitForFinished(-1);
-    return pid;
 }
 
 TEST(CopyRunLeftovers, OnlyADeadRunsClaimIsCleared)
@@ -622,7 +491,7 @@ TEST_P(InjectedFaultTest, StopsAtThatFileAndLosesNothing)
     ASSERT_TRUE(child.started());
     ASSERT_TRUE(child.finish()) << qPrintable(child.output());
 
-    EXPECT_TRUE(contents(trace).contains("(INJECTED)")) << contents(trace).constData();
+    EXPECT_TRUE(readFile(trace).contains("(INJECTED)")) << readFile(trace).constData();
     EXPECT_EQ(child.message(), "ERROR kopiëren van IMG_0003.JPG") << qPrintable(child.output());
     EXPECT_EQ(f.cameraNames().join(QLatin1Char(' ')), "IMG_0003.JPG IMG_0004.JPG IMG_0005.JPG");
     EXPECT_EQ(f.targetNames().join(QLatin1Char(' ')), "IMG_0001.JPG IMG_0002.JPG");

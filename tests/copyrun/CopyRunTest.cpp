@@ -1,6 +1,5 @@
 #include "copyrun/CopyRunSupport.h"
 
-#include "platform/linux/ExivPictureLoader.h"
 
 #include <QDir>
 #include <QFile>
@@ -226,9 +225,9 @@ public:
     QImage LoadPicture(const QString& path, QSize boxSize) override
     {
         paths << path;
-        return real.LoadPicture(path, boxSize);
+        return real->LoadPicture(path, boxSize);
     }
-    ExivPictureLoader real;
+    std::shared_ptr<PictureLoader> real = Platform::System().pictures;
     QStringList paths;
 };
 

@@ -1,5 +1,4 @@
 #include "copyrun/CopyRunSupport.h"
-#include "platform/linux/ExivPictureLoader.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +32,7 @@ QColor centre(const QImage& image) { return image.pixelColor(image.width() / 2, 
 bool near(QColor a, QColor b) { return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 40; }
 
 struct LoaderFixture {
-    QImage load(const QByteArray& bytes) { return ExivPictureLoader().LoadPicture(t.makeFile("photo.jpg", bytes), kBox); }
+    QImage load(const QByteArray& bytes) { return Platform::System().pictures->LoadPicture(t.makeFile("photo.jpg", bytes), kBox); }
     TestWindow t;
 };
 
@@ -65,8 +64,8 @@ TEST(PreviewLoader, NothingDecodableGivesTheEmptyPicture)
     png.fill(Qt::green);
     const QString path = f.t.path("png.jpg");
     png.save(path, "PNG");
-    EXPECT_TRUE(ExivPictureLoader().LoadPicture(path, kBox).isNull());
-    EXPECT_TRUE(ExivPictureLoader().LoadPicture(f.t.path("missing.jpg"), kBox).isNull());
+    EXPECT_TRUE(Platform::System().pictures->LoadPicture(path, kBox).isNull());
+    EXPECT_TRUE(Platform::System().pictures->LoadPicture(f.t.path("missing.jpg"), kBox).isNull());
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // Faults made for real in a child process that copies one file: single system
 // calls failed by strace, another writer taking the name mid-copy, and the
 // copying process killed mid-copy.
-#include "PlatformTesting.h"
+#include "support/RealSystem.h"
 
-#include "platform/linux/LinuxFileSystem.h"
+#include "platform/Platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,14 +19,6 @@ struct Traced {
     Finished run;
     QString trace;
 };
-
-bool straceWorks()
-{
-    static const bool works =
-        runToEnd(QStringLiteral("strace"), {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")})
-            .exitCode == 0;
-    return works;
-}
 
 class CopyFaultTest : public ::testing::Test {
 protected:
@@ -227,7 +219,7 @@ TEST_F(ExfatFaultTest, KilledMidCopyLeavesOnlyATemporaryFileThatTheNextCopyClear
     EXPECT_TRUE(left.first().startsWith(QStringLiteral(".zandrel-tmp-%1-").arg(pid))) << qPrintable(left.first());
     EXPECT_GT(QFileInfo(photos() + QLatin1Char('/') + left.first()).size(), 0);
 
-    LinuxFileSystem().CopyFile(source(), target(), CopyCheck::VerifiedOnDisk);
+    Platform::System().fileSystem->CopyFile(source(), target(), CopyCheck::VerifiedOnDisk);
     EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
     EXPECT_EQ(readFile(target()), bytes);
 }

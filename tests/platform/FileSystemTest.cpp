@@ -1,6 +1,6 @@
-#include "PlatformTesting.h"
+#include "support/RealSystem.h"
 
-#include "platform/linux/LinuxFileSystem.h"
+#include "platform/Platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,7 +38,8 @@ protected:
     }
 
     QTemporaryDir dir;
-    LinuxFileSystem fs;
+    const std::shared_ptr<FileSystem> system = Platform::System().fileSystem;
+    FileSystem& fs = *system;
 };
 
 TEST_F(FileSystemTest, ExistsTellsFilesFromFoldersAndNeverFails)

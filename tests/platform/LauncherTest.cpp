@@ -1,4 +1,4 @@
-#include "PlatformTesting.h"
+#include "support/RealSystem.h"
 
 #include "platform/PlatformError.h"
 #include "platform/linux/LinuxDesktop.h"

@@ -1,6 +1,6 @@
-#include "PlatformTesting.h"
+#include "support/RealSystem.h"
 
-#include "platform/linux/LinuxFileSystem.h"
+#include "platform/Platform.h"
 #include "platform/linux/SafeCopy.h"
 
 #include <QDir>
@@ -11,7 +11,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zandrel::test {
@@ -51,7 +50,8 @@ protected:
 
     QTemporaryDir dir;
     QString photosRoot;
-    LinuxFileSystem fs;
+    const std::shared_ptr<FileSystem> system = Platform::System().fileSystem;
+    FileSystem& fs = *system;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothChecks, SafeCopyTest, ::testing::Values(CopyCheck::Plain, CopyCheck::VerifiedOnDisk),
@@ -144,15 +144,6 @@ QString tempOf(const QString& folder, qint64 pid, const QString& rest = QStringL
     const QString path = folder + QStringLiteral("/.zandrel-tmp-%1-%2").arg(pid).arg(rest);
     writeFile(path, "half a photo");
     return path;
-}
-
-qint64 deadPid()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
 }
 
 TEST_P(SafeCopyTest, ClearsWhatDeadRunsLeftAndOnlyThat)

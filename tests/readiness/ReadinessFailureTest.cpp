@@ -66,21 +66,15 @@ TEST(ReadinessAsOrdinaryUser, UnreadableSubfolderIsReportedInTheWindow)
     QFile::setPermissions(dir.filePath(QStringLiteral("DCIM")), open);
     QFile::setPermissions(dir.filePath(QStringLiteral("DCIM/privé")), QFileDevice::Permissions());
 
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("ZANDREL_UNREADABLE_CAMERA"), dir.filePath(QStringLiteral("DCIM")));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("setpriv"),
-                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                 QCoreApplication::applicationFilePath(),
-                 QStringLiteral("--gtest_filter=ReadinessAsOrdinaryUser.DISABLED_*"),
-                 QStringLiteral("--gtest_also_run_disabled_tests")});
-    ASSERT_TRUE(child.waitForStarted()) << "setpriv is missing";
-    child.waitForFinished(-1);
-    const QByteArray output = child.readAll();
-    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    const auto child = startTestChild(
+        QStringLiteral("ReadinessAsOrdinaryUser.DISABLED_*"),
+        {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")},
+         {QStringLiteral("ZANDREL_UNREADABLE_CAMERA"), dir.filePath(QStringLiteral("DCIM"))}},
+        asOtherUser());
+    ASSERT_TRUE(child->waitForStarted()) << "setpriv is missing";
+    child->waitForFinished(-1);
+    const QByteArray output = child->readAll();
+    EXPECT_EQ(child->exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
 }
 
@@ -90,7 +84,7 @@ TEST(ReadinessAsOrdinaryUser, DISABLED_UnreadableSubfolderSeenByTheUser)
     ASSERT_FALSE(camera.isEmpty()) << "run by the test above";
     ASSERT_NE(::geteuid(), 0u);
     TestWindow t;
-    storeFolders(t, camera, t.makeFolder(QStringLiteral("Fotos")));
+    storeFolders(t, camera, t.makeFolder(QStringLiteral("Fotos")), true);
     t.window->Refresh1.click();
     EXPECT_EQ(outcomeOf(*t.window), blocked(kCameraUnreadableText));
     EXPECT_TRUE(t.messageBox->shown.empty());

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/linux/LinuxFileSystem.h"
+#include "support/ForwardingFileSystem.h"
+#include "support/RealSystem.h"
 #include "support/TestWindow.h"
 
 #include <QDir>
@@ -10,26 +11,13 @@
 #include <ostream>
 #include <string>
 
-#include <sys/mount.h>
-
 namespace zandrel::test {
 
 inline const QString kSettingsKey = QStringLiteral("SOFTWARE\\Zandrel");
 
-// Stores the two folders the way a saved edit leaves them, so the check's own
-// settings load puts them into the boxes.
-inline void storeFolders(TestWindow& t, const QString& camera, const QString& photos)
-{
-    const auto registry = t.window->platform().registry->Connect();
-    registry->CreateKey(HKEY_LOCAL_MACHINE, kSettingsKey);
-    registry->SetStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, QStringLiteral("cpath"), camera);
-    registry->SetStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, QStringLiteral("fpath"), photos);
-    registry->SetStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, QStringLiteral("sOpen"), QStringLiteral("1"));
-}
-
 // The real file system, with the drive's free space or single failures put in
 // where the machine cannot make them for real (root reads every folder).
-class TunableFileSystem : public FileSystem {
+class TunableFileSystem : public ForwardingFileSystem {
 public:
     std::optional<qint64> freespace;  // overrides what the drive reports
     bool driveUnknown = false;
@@ -39,38 +27,31 @@ public:
 
     bool FolderExists(const QString& path) override
     {
-        const bool exists = real_.FolderExists(path);
+        const bool exists = real().FolderExists(path);
         if (exists && path == vanishOnLookAt)
             QDir(path).removeRecursively();
         return exists;
     }
-    bool FileExists(const QString& path) override { return real_.FileExists(path); }
     std::unique_ptr<Folder> GetFolder(const QString& path) override
     {
-        return std::make_unique<WatchedFolder>(real_.GetFolder(path), *this);
+        return std::make_unique<WatchedFolder>(real().GetFolder(path), *this);
     }
     QString GetDriveName(const QString& path) override
     {
         if (driveUnknown)
             throw PlatformError(QStringLiteral("Kan niet bepalen op welke schijf '%1' staat.").arg(path));
-        return real_.GetDriveName(path);
+        return real().GetDriveName(path);
     }
     Drive GetDrive(const QString& driveName) override
     {
-        Drive drive = real_.GetDrive(driveName);
+        Drive drive = real().GetDrive(driveName);
         if (freespace)
             drive.freespace = *freespace;
         return drive;
     }
-    void CreateFolder(const QString& path) override { real_.CreateFolder(path); }
-    void CopyFile(const QString& source, const QString& target, CopyCheck check) override
-    {
-        real_.CopyFile(source, target, check);
-    }
-    void DeleteFile(const QString& path) override { real_.DeleteFile(path); }
 
     // What the drive of a folder is called, straight from the real file system.
-    QString driveLetterOf(const QString& path) { return real_.GetDrive(real_.GetDriveName(path)).driveletter; }
+    QString driveLetterOf(const QString& path) { return real().GetDrive(real().GetDriveName(path)).driveletter; }
 
 private:
     class WatchedFolder : public Folder {
@@ -91,31 +72,6 @@ private:
         std::unique_ptr<Folder> real_;
         TunableFileSystem& owner_;
     };
-
-    LinuxFileSystem real_;
-};
-
-// A small tmpfs on a folder, unmounted when it goes out of scope. Needs root.
-class TmpfsMount {
-public:
-    TmpfsMount(const QString& folder, qint64 bytes) : folder_(QFile::encodeName(folder))
-    {
-        QDir().mkpath(folder);
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        mounted_ = ::mount("tmpfs", folder_.constData(), "tmpfs", 0, options.constData()) == 0;
-    }
-    ~TmpfsMount()
-    {
-        if (mounted_)
-            ::umount2(folder_.constData(), MNT_DETACH);
-    }
-    TmpfsMount(const TmpfsMount&) = delete;
-    TmpfsMount& operator=(const TmpfsMount&) = delete;
-    bool mounted() const { return mounted_; }
-
-private:
-    QByteArray folder_;
-    bool mounted_ = false;
 };
 
 // One free-space megabyte as the check counts it.
@@ -203,7 +159,7 @@ protected:
 
     Outcome check(const QString& cpath, const QString& fpath)
     {
-        storeFolders(t, cpath, fpath);
+        storeFolders(t, cpath, fpath, true);
         return check();
     }
     Outcome check()

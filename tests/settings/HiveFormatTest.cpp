@@ -26,7 +26,7 @@ struct Hive {
         connect()->SetStringValue(HKEY_LOCAL_MACHINE, key, name, value);
     }
     bool exists(const QString& key = kZandrel) { return connect()->CheckAccess(HKEY_LOCAL_MACHINE, key, 1); }
-    QString text() const { return QString::fromUtf8(readBytes(path)); }
+    QString text() const { return QString::fromUtf8(readFile(path)); }
     QStringList setAside() const
     {
         return QDir(QFileInfo(path).absolutePath())
@@ -56,7 +56,7 @@ TEST(HiveFormat, WritesARegistryExportInUtf8WithEscapes)
                                           "\n"));
     EXPECT_EQ(hive.get(QStringLiteral("cpath")), QStringLiteral("C:\\Foto's \"oud\""));
     EXPECT_EQ(hive.get(QStringLiteral("fpath")), QStringLiteral("/home/anna/Foto's ëü"));
-    EXPECT_FALSE(readBytes(hive.path).startsWith("\xEF\xBB\xBF"));
+    EXPECT_FALSE(readFile(hive.path).startsWith("\xEF\xBB\xBF"));
 }
 
 TEST(HiveFormat, ReadsAWindowsExportAndRewritesItKeepingWhatItDoesNotKnow)
@@ -112,7 +112,7 @@ TEST(HiveFormat, CreateKeyLeavesAnExistingKeyAndItsValuesAlone)
     const QByteArray before = hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n\"cpath\"=\"x\"\n"));
     writeHive(hive.path, before);
     hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, kZandrel);
-    EXPECT_EQ(readBytes(hive.path), before);
+    EXPECT_EQ(readFile(hive.path), before);
 
     // A section for a subkey is enough for its parents to exist.
     writeHive(hive.path, hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel\\Oud]\n")));
@@ -199,7 +199,7 @@ TEST(HiveFormat, AnUnreadableHiveIsMovedAsideWithItsBytesAndAFreshOneStarted)
         EXPECT_EQ(hive.get(QStringLiteral("cpath")), QStringLiteral("nieuw"));
         const QStringList aside = hive.setAside();
         ASSERT_EQ(aside.size(), 1);
-        EXPECT_EQ(readBytes(QFileInfo(hive.path).absolutePath() + QLatin1Char('/') + aside.first()), bytes);
+        EXPECT_EQ(readFile(QFileInfo(hive.path).absolutePath() + QLatin1Char('/') + aside.first()), bytes);
 
         // A second broken hive in the same second gets a name of its own.
         writeHive(hive.path, bytes);

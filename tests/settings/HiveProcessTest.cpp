@@ -1,5 +1,6 @@
-#include "platform/linux/HiveFile.h"
+#include "platform/portable/HiveFile.h"
 #include "settings/SettingsTestSupport.h"
+#include "support/RealSystem.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -25,30 +26,11 @@ constexpr int kBigValueChars = 1000000;
 
 QString childSetting(const char* name) { return qEnvironmentVariable(name); }
 
-// Root ignores file permissions, so such a child gives its rights away.
-QStringList asOtherUser()
-{
-    if (geteuid() != 0)
-        return {};
-    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-            QStringLiteral("--clear-groups")};
-}
-
 // The child runs under the given wrapper command (setpriv, strace), if any.
 std::unique_ptr<QProcess> startChild(const QString& test, const std::map<QString, QString>& variables,
                                      QStringList wrapper = {})
 {
-    auto child = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : variables)
-        environment.insert(name, value);
-    child->setProcessEnvironment(environment);
-    child->setProcessChannelMode(QProcess::MergedChannels);
-    const QStringList command = wrapper + QStringList{QCoreApplication::applicationFilePath(),
-                                                      QStringLiteral("--gtest_also_run_disabled_tests"),
-                                                      QStringLiteral("--gtest_filter=HiveChild.DISABLED_") + test};
-    child->start(command.first(), command.mid(1));
-    return child;
+    return startTestChild(QStringLiteral("HiveChild.DISABLED_") + test, variables, wrapper);
 }
 
 void expectChildPassed(QProcess& child)
@@ -73,13 +55,6 @@ std::optional<QString> valueIn(const HiveRead& read, const QString& name)
 QStringList folderEntries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-void userTypes(TextBox& box, const QString& text)
-{
-    auto* edit = static_cast<QLineEdit*>(box.widget());
-    edit->selectAll();
-    edit->insert(text);
 }
 
 // ---- the children ----
@@ -226,7 +201,7 @@ TEST(HiveProcesses, AWriterKilledJustBeforeItsNewFileIsPublishedLeavesTheOldOne)
         const QString hive = dir.filePath(QStringLiteral("zandrel/registry.reg"));
         HiveRegistryService(hive).Connect()->SetStringValue(HKEY_LOCAL_MACHINE, kZandrel, QStringLiteral("merk"),
                                                             QStringLiteral("blijft"));
-        const QByteArray before = readBytes(hive);
+        const QByteArray before = readFile(hive);
         const QStringList strace{QStringLiteral("strace"), QStringLiteral("-f"), QStringLiteral("-qq"),
                                  QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-e"),
                                  QStringLiteral("trace=") + calls, QStringLiteral("-e"),
@@ -239,7 +214,7 @@ TEST(HiveProcesses, AWriterKilledJustBeforeItsNewFileIsPublishedLeavesTheOldOne)
             child->kill();
         child->waitForFinished(-1);
         EXPECT_FALSE(output.contains("written")) << "a write finished without " << calls.toStdString();
-        const QByteArray after = readBytes(hive);
+        const QByteArray after = readFile(hive);
         EXPECT_TRUE(after == before) << "the hive now holds " << after.size() << " bytes";
         HiveRegistryService(hive).Connect()->SetStringValue(HKEY_LOCAL_MACHINE, kZandrel, QStringLiteral("na"),
                                                             QStringLiteral("1"));
@@ -280,7 +255,7 @@ TEST(HiveProcesses, AFolderThatCannotBeWrittenRefusesWritesQuietly)
                        {{kHiveVariable, hive}, {"ZANDREL_CHILD_CPATH", "/oud/camera"}, {"ZANDREL_CHILD_FPATH", "/oud/foto"}},
                        asOtherUser());
     expectChildPassed(*child);
-    EXPECT_EQ(readBytes(hive), stored);
+    EXPECT_EQ(readFile(hive), stored);
     EXPECT_EQ(folderEntries(folder), QStringList{QStringLiteral("registry.reg")});
     for (const QString& cleanedUp : {folder, QFileInfo(folder).absolutePath(), config})
         QFile::setPermissions(cleanedUp, readOnly | QFile::WriteOwner);

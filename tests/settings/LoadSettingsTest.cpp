@@ -31,7 +31,7 @@ TEST(LoadSettings, FirstStartWritesTheDefaultsAndShowsThem)
     EXPECT_EQ(w.Fpath.Text(), QStringLiteral("set destination path"));
     EXPECT_EQ(w.sOpen.Value(), 1);
     // Stored in the order they were written: fpath, cpath, sOpen.
-    EXPECT_EQ(QString::fromUtf8(readBytes(t.hivePath())),
+    EXPECT_EQ(QString::fromUtf8(readFile(t.hivePath())),
               QString::fromUtf8(settingsHive(QStringLiteral("\"fpath\"=\"set destination path\"\n"
                                                             "\"cpath\"=\"set source path\"\n"
                                                             "\"sOpen\"=\"1\"\n"))));
@@ -59,7 +59,7 @@ TEST(LoadSettings, FirstStartTakesTheFoldersOverFromTheOlderKeyOnce)
     EXPECT_FALSE(w.SETcamera.Visible());
     EXPECT_FALSE(w.Cpath.Enabled());
     // The older key is only read.
-    EXPECT_TRUE(readBytes(t.hivePath()).startsWith(older));
+    EXPECT_TRUE(readFile(t.hivePath()).startsWith(older));
     EXPECT_EQ(storedValue(t.hivePath(), QStringLiteral("source"), kOlder), QStringLiteral("E:\\DCIM"));
 }
 
@@ -82,12 +82,12 @@ TEST(LoadSettings, TheOlderKeyIsNotReadOnceTheSettingsExist)
                                                         "\"source\"=\"E:\\\\DCIM\"\n\n")));
     auto recording = std::make_shared<RecordingRegistryService>(std::make_shared<HiveRegistryService>(t.hivePath()));
     t.window = windowOn(t, recording);
-    const QByteArray before = readBytes(t.hivePath());
+    const QByteArray before = readFile(t.hivePath());
     t.window->LoadSettings();
     EXPECT_EQ(t.window->Cpath.Text(), QStringLiteral("/camera"));
     EXPECT_EQ(t.window->Fpath.Text(), QStringLiteral("/foto"));
     EXPECT_TRUE(recording->calls.filter(QStringLiteral("Vostrik")).isEmpty()) << recording->calls.join(u'|').toStdString();
-    EXPECT_EQ(readBytes(t.hivePath()), before);
+    EXPECT_EQ(readFile(t.hivePath()), before);
 }
 
 TEST(LoadSettings, AnEmptyStoredPathShowsUnknownAndStaysEmptyInTheStore)

@@ -1,5 +1,4 @@
-#include "platform/linux/ExivPictureLoader.h"
-#include "platform/linux/HiveRegistry.h"
+#include "platform/portable/HiveRegistry.h"
 #include "settings/SettingsKeys.h"
 #include "support/TestWindow.h"
 
@@ -44,7 +43,7 @@ TEST(Session, FoldersAndOpenChoiceSurviveARunAndARestart)
     t.window.reset();
     // A second program start on the same hive.
     Zandrel next(Platform{t.fileSystem, std::make_shared<HiveRegistryService>(t.hivePath()), t.launcher,
-                          t.messageBox, std::make_shared<ExivPictureLoader>(), t.clock});
+                          t.messageBox, Platform::System().pictures, t.clock});
     next.Form_Load();
     EXPECT_EQ(next.Cpath.Text(), camera);
     EXPECT_EQ(next.Fpath.Text(), photos);

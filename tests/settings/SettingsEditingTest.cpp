@@ -17,14 +17,6 @@ QByteArray settingsHive(const QString& camera, const QString& photos, const QStr
 
 void userClick(CheckBox& box) { static_cast<QCheckBox*>(box.widget())->click(); }
 
-void userTypes(TextBox& box, const QString& text)
-{
-    auto* edit = static_cast<QLineEdit*>(box.widget());
-    ASSERT_TRUE(edit->isEnabled());
-    edit->selectAll();
-    edit->insert(text);
-}
-
 // A started window on a camera folder holding one photo and an existing photo folder.
 struct EditingSetup {
     enum Store { Plain, Recorded };

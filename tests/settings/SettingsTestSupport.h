@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/linux/ExivPictureLoader.h"
-#include "platform/linux/HiveRegistry.h"
+#include "platform/portable/HiveRegistry.h"
 #include "settings/SettingsKeys.h"
+#include "support/RealSystem.h"
 #include "support/TestWindow.h"
 
 #include <QDir>
@@ -72,7 +72,7 @@ private:
 inline std::unique_ptr<Zandrel> windowOn(TestWindow& t, std::shared_ptr<RegistryService> registry)
 {
     return std::make_unique<Zandrel>(Platform{t.fileSystem, std::move(registry), t.launcher, t.messageBox,
-                                              std::make_shared<ExivPictureLoader>(), t.clock});
+                                              Platform::System().pictures, t.clock});
 }
 
 inline void writeHive(const QString& path, const QByteArray& bytes)
@@ -81,12 +81,6 @@ inline void writeHive(const QString& path, const QByteArray& bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         qFatal("cannot write hive %s", qPrintable(path));
-}
-
-inline QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A hive in this program's own form, with the given sections' lines.

@@ -1,5 +1,6 @@
-#include "PlatformTesting.h"
+#include "support/RealSystem.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace zandrel::test {
@@ -23,6 +26,47 @@ Finished runToEnd(const QString& program, const QStringList& arguments)
     process.waitForFinished(-1);
     return {process.exitCode(), process.exitStatus() == QProcess::CrashExit,
             QString::fromLocal8Bit(process.readAll())};
+}
+
+std::unique_ptr<QProcess> startTestChild(const QString& filter, const std::map<QString, QString>& variables,
+                                         const QStringList& wrapper)
+{
+    auto child = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : variables)
+        environment.insert(name, value);
+    child->setProcessEnvironment(environment);
+    child->setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList command = wrapper + QStringList{QCoreApplication::applicationFilePath(),
+                                                      QStringLiteral("--gtest_also_run_disabled_tests"),
+                                                      QStringLiteral("--gtest_filter=") + filter};
+    child->start(command.first(), command.mid(1));
+    return child;
+}
+
+QStringList asOtherUser()
+{
+    if (::geteuid() != 0)
+        return {};
+    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+            QStringLiteral("--clear-groups")};
+}
+
+bool straceWorks()
+{
+    static const bool works =
+        runToEnd(QStringLiteral("strace"), {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")})
+            .exitCode == 0;
+    return works;
+}
+
+qint64 deadPid()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -40,8 +84,9 @@ QByteArray readFile(const QString& path)
 
 QByteArray randomBytes(qsizetype size)
 {
+    static quint32 seed = 1;
     std::vector<quint32> words(size_t(size) / sizeof(quint32) + 1);
-    QRandomGenerator generator{quint32(size)};
+    QRandomGenerator generator{seed++};
     generator.fillRange(words.data(), qsizetype(words.size()));
     return QByteArray(reinterpret_cast<const char*>(words.data()), size);
 }
@@ -64,10 +109,20 @@ void unmount(const QString& path)
 
 }  // namespace
 
-TmpfsMount::TmpfsMount(qint64 bytes)
+TmpfsMount::TmpfsMount(qint64 bytes) : folder_(dir_.path())
 {
-    const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
-    if (::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0, options.constData()) == 0)
+    mount("size=" + QByteArray::number(bytes) + ",mode=0777");
+}
+
+TmpfsMount::TmpfsMount(const QString& folder, qint64 bytes) : folder_(folder)
+{
+    QDir().mkpath(folder);
+    mount("size=" + QByteArray::number(bytes));
+}
+
+void TmpfsMount::mount(const QByteArray& options)
+{
+    if (::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs", 0, options.constData()) == 0)
         mounted_ = true;
     else
         problem = QStringLiteral("mount tmpfs: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
@@ -79,18 +134,22 @@ TmpfsMount::~TmpfsMount()
         unmount(path());
 }
 
-ExfatMount::ExfatMount()
+ExfatMount::ExfatMount(int megabytes)
 {
-    mounted_ = setUp();
+    if (::geteuid() != 0) {
+        problem = QStringLiteral("needs root for a loop device");
+        return;
+    }
+    mounted_ = setUp(megabytes);
     if (!mounted_ && !device_.isEmpty())
         runToEnd(QStringLiteral("losetup"), {QStringLiteral("-d"), device_});
 }
 
-bool ExfatMount::setUp()
+bool ExfatMount::setUp(int megabytes)
 {
     const QString image = work_.filePath(QStringLiteral("disk.img"));
     QFile file(image);
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(64 << 20))
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(megabytes) << 20))
         return (problem = QStringLiteral("cannot make the image")), false;
     file.close();
     Finished step = runToEnd(QStringLiteral("mkfs.exfat"), {QStringLiteral("-L"), QStringLiteral("FOTOS"), image});

@@ -8,8 +8,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <map>
+#include <memory>
 #include <ostream>
 #include <string>
+
+class QProcess;
 
 namespace zandrel {
 
@@ -34,27 +38,45 @@ inline std::string checkName(const ::testing::TestParamInfo<CopyCheck>& info)
 
 Finished runToEnd(const QString& program, const QStringList& arguments);
 
+// This test program started again with only the tests that `filter` selects,
+// disabled ones included, the given variables added to its environment, and
+// run under the wrapper command (setpriv, strace) when there is one.
+std::unique_ptr<QProcess> startTestChild(const QString& filter, const std::map<QString, QString>& variables,
+                                         const QStringList& wrapper = {});
+// A wrapper that drops root's rights, which ignore file permissions; empty when not root.
+QStringList asOtherUser();
+bool straceWorks();
+// The pid of a process that has ended.
+qint64 deadPid();
+
 // A file of the given bytes; the folder must exist.
 void writeFile(const QString& path, const QByteArray& bytes);
+// The file's bytes; empty when it cannot be read.
 QByteArray readFile(const QString& path);
+// A different pattern at every call, so that a copy can only match its own original.
 QByteArray randomBytes(qsizetype size);
 // Every name in the folder, hidden ones included, in name order.
 QStringList entries(const QString& folder);
 
-// A small tmpfs on a fresh folder, for a disk that fills up; unmounted when dropped.
+// A small tmpfs, for a disk that fills up: on a fresh folder, or on the given
+// folder (created when missing). Unmounted when dropped; needs root.
 class TmpfsMount {
 public:
     explicit TmpfsMount(qint64 bytes);
+    TmpfsMount(const QString& folder, qint64 bytes);
     ~TmpfsMount();
     TmpfsMount(const TmpfsMount&) = delete;
     TmpfsMount& operator=(const TmpfsMount&) = delete;
 
     bool mounted() const { return mounted_; }
-    QString path() const { return dir_.path(); }
+    QString path() const { return folder_; }
     QString problem;  // why it could not be mounted
 
 private:
+    void mount(const QByteArray& options);
+
     QTemporaryDir dir_;
+    QString folder_;
     bool mounted_ = false;
 };
 
@@ -62,7 +84,7 @@ private:
 // usually are; unmounted and detached when dropped.
 class ExfatMount {
 public:
-    ExfatMount();
+    explicit ExfatMount(int megabytes = 64);
     ~ExfatMount();
     ExfatMount(const ExfatMount&) = delete;
     ExfatMount& operator=(const ExfatMount&) = delete;
@@ -72,7 +94,7 @@ public:
     QString problem;
 
 private:
-    bool setUp();
+    bool setUp(int megabytes);
 
     QTemporaryDir work_;
     QString device_;

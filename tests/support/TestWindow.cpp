@@ -1,21 +1,22 @@
 #include "support/TestWindow.h"
 
-#include "platform/linux/ExivPictureLoader.h"
-#include "platform/linux/HiveRegistry.h"
-#include "platform/linux/LinuxFileSystem.h"
+#include "platform/portable/HiveRegistry.h"
+#include "settings/SettingsKeys.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <gtest/gtest.h>
 
 namespace zandrel::test {
 
-TestWindow::TestWindow() : TestWindow(std::make_shared<LinuxFileSystem>()) {}
+TestWindow::TestWindow() : TestWindow(Platform::System().fileSystem) {}
 
 TestWindow::TestWindow(std::shared_ptr<FileSystem> fs) : fileSystem(std::move(fs))
 {
     Platform platform{fileSystem, std::make_shared<HiveRegistryService>(hivePath()), launcher, messageBox,
-                      std::make_shared<ExivPictureLoader>(), clock};
+                      Platform::System().pictures, clock};
     window = std::make_unique<Zandrel>(std::move(platform));
 }
 
@@ -34,6 +35,25 @@ QString TestWindow::makeFile(const QString& relative, const QByteArray& bytes) c
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write test file %s", qPrintable(full));
     return full;
+}
+
+void storeFolders(TestWindow& t, const QString& camera, const QString& photos, std::optional<bool> openAfterwards)
+{
+    const auto registry = t.window->platform().registry->Connect();
+    registry->CreateKey(HKEY_LOCAL_MACHINE, settings::Key);
+    registry->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::SourceValue, camera);
+    registry->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::DestinationValue, photos);
+    if (openAfterwards)
+        registry->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::OpenAfterwardsValue,
+                                 *openAfterwards ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void userTypes(TextBox& box, const QString& text)
+{
+    auto* edit = static_cast<QLineEdit*>(box.widget());
+    ASSERT_TRUE(edit->isEnabled());
+    edit->selectAll();
+    edit->insert(text);
 }
 
 }  // namespace zandrel::test

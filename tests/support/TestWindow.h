@@ -5,6 +5,7 @@
 
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 namespace zandrel::test {
 
@@ -28,5 +29,14 @@ struct TestWindow {
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::unique_ptr<Zandrel> window;
 };
+
+// Stores the two folders in the window's settings store the way a saved edit
+// leaves them, so the window's own settings load puts them into the boxes; and,
+// when given, whether the photo folder is opened after a run.
+void storeFolders(TestWindow& t, const QString& camera, const QString& photos,
+                  std::optional<bool> openAfterwards = std::nullopt);
+
+// Replaces the box's text as a user's typing does; the box must be unlocked.
+void userTypes(TextBox& box, const QString& text);
 
 }  // namespace zandrel::test

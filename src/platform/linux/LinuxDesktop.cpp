@@ -2,8 +2,6 @@
 
 #include "platform/PlatformError.h"
 
-#include <QApplication>
-#include <QMessageBox>
 #include <QProcess>
 
 namespace zandrel {
@@ -15,26 +13,5 @@ void LinuxLauncher::Launch(const QString& program, const QString& argument)
     if (!QProcess::startDetached(executable, {argument}))
         throw PlatformError(QStringLiteral("Kan '%1' niet starten om '%2' te openen.").arg(executable, argument));
 }
-
-int QtMessageBox::Show(const QString& prompt, int flags, const QString& title)
-{
-    QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(title);
-    box.setText(QString(prompt).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    const bool yesNo = (flags & 0xF) == MB_YESNO;
-    box.setStandardButtons(yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
-    box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
-    switch (flags & 0xF0) {
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
-    }
-    const int answer = box.exec();
-    if (answer == QMessageBox::Yes)
-        return IDYES;
-    return answer == QMessageBox::No ? IDNO : IDOK;
-}
-
-QDate SystemClock::Today() { return QDate::currentDate(); }
 
 }  // namespace zandrel

@@ -11,14 +11,4 @@ public:
     void Launch(const QString& program, const QString& argument) override;
 };
 
-class QtMessageBox : public MessageBox {
-public:
-    int Show(const QString& prompt, int flags, const QString& title) override;
-};
-
-class SystemClock : public Clock {
-public:
-    QDate Today() override;
-};
-
 }  // namespace zandrel

@@ -1,4 +1,4 @@
-#include "platform/linux/ExivPictureLoader.h"
+#include "platform/portable/ExivPictureLoader.h"
 
 #include <QFile>
 #include <QImageReader>

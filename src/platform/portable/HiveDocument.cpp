@@ -1,4 +1,4 @@
-#include "platform/linux/HiveDocument.h"
+#include "platform/portable/HiveDocument.h"
 
 #include <QStringDecoder>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/HiveFile.h"
+#include "platform/portable/HiveFile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/HiveDocument.h"
+#include "platform/portable/HiveDocument.h"
 
 #include <QString>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "platform/linux/HiveRegistry.h"
+#include "platform/portable/HiveRegistry.h"
 
 #include "platform/PlatformError.h"
-#include "platform/linux/HiveFile.h"
+#include "platform/portable/HiveFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // copying process: copy_child SOURCE TARGET plain|verified [TAKER]
 // With TAKER, a SIGUSR1 makes this process create that file itself, as another
 // writer taking the target's name in the middle of the copy would.
-#include "platform/linux/LinuxFileSystem.h"
+#include "platform/Platform.h"
 
 #include <csignal>
 #include <cstdio>
@@ -44,7 +44,7 @@ int main(int argc, char** argv)
     const auto check = std::strcmp(argv[3], "verified") == 0 ? zandrel::CopyCheck::VerifiedOnDisk
                                                              : zandrel::CopyCheck::Plain;
     try {
-        zandrel::LinuxFileSystem().CopyFile(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), check);
+        zandrel::Platform::System().fileSystem->CopyFile(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), check);
     } catch (const zandrel::TargetTaken& taken) {
         std::fprintf(stderr, "%s\n", taken.what());
         return 2;

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace zandrel::test {
+
+// The system's real file system behind a decorator: subclasses override only
+// the calls they watch or fault and hand the rest on.
+class ForwardingFileSystem : public FileSystem {
+public:
+    explicit ForwardingFileSystem(std::shared_ptr<FileSystem> real = Platform::System().fileSystem)
+        : real_(std::move(real)) {}
+
+    bool FolderExists(const QString& path) override { return real_->FolderExists(path); }
+    bool FileExists(const QString& path) override { return real_->FileExists(path); }
+    std::unique_ptr<Folder> GetFolder(const QString& path) override { return real_->GetFolder(path); }
+    QString GetDriveName(const QString& path) override { return real_->GetDriveName(path); }
+    Drive GetDrive(const QString& driveName) override { return real_->GetDrive(driveName); }
+    void CreateFolder(const QString& path) override { real_->CreateFolder(path); }
+    void CopyFile(const QString& source, const QString& target, CopyCheck check) override
+    {
+        real_->CopyFile(source, target, check);
+    }
+    void DeleteFile(const QString& path) override { real_->DeleteFile(path); }
+
+protected:
+    FileSystem& real() { return *real_; }
+
+private:
+    std::shared_ptr<FileSystem> real_;
+};
+
+}  // namespace zandrel::test
