@@ -106,7 +106,6 @@ int CheckBox::Value() const { return static_cast<QCheckBox*>(widget_)->isChecked
 void CheckBox::setValue(int value) { static_cast<QCheckBox*>(widget_)->setChecked(value == 1); }
 
 CommandButton::CommandButton(QAbstractButton* button) : Control(button) {}
-QString CommandButton::Caption() const { return static_cast<QAbstractButton*>(widget_)->text(); }
 void CommandButton::click() { static_cast<QAbstractButton*>(widget_)->click(); }
 
 Image::Image(QLabel* label) : Control(label) {}

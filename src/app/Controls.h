@@ -79,7 +79,6 @@ class CommandButton : public Control {
 public:
     CommandButton() = default;
     explicit CommandButton(QAbstractButton* button);
-    QString Caption() const;
     void click();  // as a user's click: nothing happens while disabled or hidden
 };
 

@@ -20,27 +20,28 @@ public:
     explicit Zandrel(Platform platform, QWidget* parent = nullptr);
     ~Zandrel() override;
 
-    // Runs the load, centres the window on the screen and shows it.
+    // Runs the load, centres the window on the screen and shows it (app/FormLoad.cpp).
     void Start();
 
-    // Handlers, also called directly by other procedures (src/app, src/readiness, ...).
-    void Form_Load();
-    void Refresh1_Click();   // readiness check
-    void start_Click();      // copy run
-    void sAutodatum_Click(); // date subfolder name
-    void sSet_Click();       // settings editing switch
-    void SETcamera_Click();  // save the folders
-    void sOpen_Click();      // store the open-afterwards choice
-    void Fotoboek_Click();   // open the photo folder
-    void sPreview_Click();   // preview switch
-    void Versie_Click();     // version information
+    // Handlers, also called directly by other procedures; each comment names the
+    // file below src/ that defines it.
+    void Form_Load();        // app/FormLoad.cpp
+    void Refresh1_Click();   // readiness/Refresh1.cpp: readiness check
+    void start_Click();      // copyrun/StartClick.cpp: copy run
+    void sAutodatum_Click(); // readiness/DateSubfolder.cpp: date subfolder name
+    void sSet_Click();       // settings/SettingsEditing.cpp: settings editing switch
+    void SETcamera_Click();  // settings/SettingsEditing.cpp: save the folders
+    void sOpen_Click();      // settings/SettingsEditing.cpp: store the open-afterwards choice
+    void Fotoboek_Click();   // app/ControlGroups.cpp: open the photo folder
+    void sPreview_Click();   // app/ControlGroups.cpp: preview switch
+    void Versie_Click();     // about/Versie.cpp: version information
 
     // Procedures that several handlers share.
-    void DisableControls();
-    void EnableControls();
-    void OpenFolder(const QString& path);
-    void RecountCamera();
-    void LoadSettings();
+    void DisableControls();                // app/ControlGroups.cpp
+    void EnableControls();                 // app/ControlGroups.cpp
+    void OpenFolder(const QString& path);  // app/ControlGroups.cpp
+    void RecountCamera();                  // copyrun/RecountCamera.cpp
+    void LoadSettings();                   // settings/LoadSettings.cpp
 
     const Platform& platform() const { return platform_; }
     bool copyRunActive() const { return run_.active; }

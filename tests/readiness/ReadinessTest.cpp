@@ -17,6 +17,8 @@ struct Row {
     bool photosLookedAt;  // else Fotoboek and the colours of Fpath keep kEarlier
 };
 
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
+
 // Every combination the check tells apart, with the camera holding 2,400,000
 // bytes in two files when it holds any.
 const Row kDecisions[] = {

