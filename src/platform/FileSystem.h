@@ -17,6 +17,21 @@ inline constexpr QChar kPathSeparator = QLatin1Char('/');
 
 inline QString joinPath(const QString& folder, const QString& name) { return folder + kPathSeparator + name; }
 
+// A file name as a person can read it. A name the system gave as bytes that
+// are no text holds lone surrogates, one per such byte; each is shown as the
+// replacement character. The name itself is kept for the file system.
+inline QString readableName(QString name)
+{
+    for (qsizetype at = 0; at < name.size(); ++at) {
+        const bool paired = name.at(at).isHighSurrogate() && at + 1 < name.size() && name.at(at + 1).isLowSurrogate();
+        if (paired)
+            ++at;
+        else if (name.at(at).isSurrogate())
+            name[at] = QChar::ReplacementCharacter;
+    }
+    return name;
+}
+
 // The name was free when it was chosen but another writer took it before the
 // copy could be published under it; the caller picks the next free name.
 class TargetTaken : public PlatformError {
@@ -35,7 +50,8 @@ public:
     virtual ~Folder() = default;
     virtual QStringList Files() = 0;  // names of the regular files directly in it, in name order
     virtual qint64 Count() = 0;       // how many of those there are
-    virtual qint64 Size() = 0;        // bytes of all regular files below it, subfolders included
+    virtual qint64 Size() = 0;        // bytes of all regular files below it, subfolders included;
+                                      // at most the largest qint64, never wrapped round
 };
 
 enum class CopyCheck {
