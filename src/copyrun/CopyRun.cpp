@@ -145,7 +145,7 @@ void CopyRun::finish()
     window_.Stoplicht.setBackColor(Green);
     window_.EnableControls();
     if (window_.sOpen.Value() == 1)
-        window_.OpenFolder(targetFolder());
+        window_.OpenFolder(absoluteFolder(targetFolder()));
 }
 
 // The lamp, the preview and the progress keep what they showed; `start` stays

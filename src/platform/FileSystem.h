@@ -2,6 +2,7 @@
 
 #include "platform/PlatformError.h"
 
+#include <QDir>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -16,6 +17,11 @@ inline constexpr QChar kPathSeparator = QLatin1Char('/');
 #endif
 
 inline QString joinPath(const QString& folder, const QString& name) { return folder + kPathSeparator + name; }
+
+// A folder as the file manager is to get it: a relative one is put below the
+// current folder, so that it can never pass for an option ("-x") or a web
+// address ("http://x"). Nothing else about the text is changed.
+inline QString absoluteFolder(const QString& path) { return QDir::current().absoluteFilePath(path); }
 
 // A file name as a person can read it. A name the system gave as bytes that
 // are no text holds lone surrogates, one per such byte; each is shown as the

@@ -191,6 +191,48 @@ TEST_P(SafeCopyTest, NeverPublishesUnderATemporaryFilesName)
     EXPECT_TRUE(entries(photos()).isEmpty());
 }
 
+struct PlantedLink {
+    uid_t linkOwner;
+    uid_t folderOwner;
+    mode_t folderMode;
+    bool followed;
+};
+
+// The dated subfolder is a link in a shared photo folder: followed only where
+// the kernel's protected_symlinks rule would follow it, whatever that setting.
+TEST_P(SafeCopyTest, FollowsAPlantedSubfolderLinkOnlyWhereTheKernelRuleWould)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to plant another user's link";
+    const PlantedLink cases[] = {
+        {65534, 0, 01777, false},  // another user's, in a sticky folder for all
+        {0, 0, 01777, true},       // our own
+        {1000, 1000, 01777, true}, // the folder owner's
+        {65534, 0, 0777, true},    // not sticky: its links are as good as its files
+    };
+    const QString source = shoot(QStringLiteral("a.jpg"), "photo");
+    int n = 0;
+    for (const PlantedLink& planted : cases) {
+        const QString shared = dir.filePath(QStringLiteral("gedeeld%1").arg(++n));
+        const QString elsewhere = dir.filePath(QStringLiteral("elders%1").arg(n));
+        QDir().mkpath(shared);
+        QDir().mkpath(elsewhere);
+        const QByteArray link = QFile::encodeName(shared + QStringLiteral("/2026 December"));
+        ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), planted.folderOwner, planted.folderOwner), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), planted.folderMode), 0);
+        ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), link.constData()), 0);
+        ASSERT_EQ(::lchown(link.constData(), planted.linkOwner, planted.linkOwner), 0);
+        const QString target = shared + QStringLiteral("/2026 December/a.jpg");
+        if (planted.followed) {
+            EXPECT_NO_THROW(fs.CopyFile(source, target, GetParam())) << n;
+            EXPECT_EQ(entries(elsewhere), QStringList{QStringLiteral("a.jpg")}) << n;
+        } else {
+            EXPECT_THROW(fs.CopyFile(source, target, GetParam()), PlatformError) << n;
+            EXPECT_TRUE(entries(elsewhere).isEmpty()) << n;
+        }
+    }
+}
+
 // The photo disk as it usually comes: exFAT through FUSE, where the kernel's
 // own ways of publishing without replacing are missing.
 class ExfatCopyTest : public SafeCopyTest {
