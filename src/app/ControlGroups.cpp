@@ -34,9 +34,9 @@ void Zandrel::Fotoboek_Click()
     const auto& fs = platform_.fileSystem;
     const QString candidate = joinPath(Fpath.Text(), sFolder.Text());
     if (fs->FolderExists(candidate))
-        OpenFolder(joinPath(Fpath.Text(), sFolder.Text()));
+        OpenFolder(absoluteFolder(joinPath(Fpath.Text(), sFolder.Text())));
     else
-        OpenFolder(Fpath.Text());
+        OpenFolder(absoluteFolder(Fpath.Text()));
 }
 
 void Zandrel::sPreview_Click()

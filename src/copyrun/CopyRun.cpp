@@ -82,7 +82,7 @@ void CopyRun::takeUp(const QString& name)
     if (!fileSystem_.FileExists(target))
         throw PlatformError(QStringLiteral("De kopie '%1' is niet aangekomen.").arg(target));
     showPreview(target);
-    window_.Message.setCaption(name);
+    window_.Message.setCaption(readableName(name));
     if (emptying)
         deleteCameraFile(source);
     window_.RecountCamera();
@@ -145,14 +145,14 @@ void CopyRun::finish()
     window_.Stoplicht.setBackColor(Green);
     window_.EnableControls();
     if (window_.sOpen.Value() == 1)
-        window_.OpenFolder(targetFolder());
+        window_.OpenFolder(absoluteFolder(targetFolder()));
 }
 
 // The lamp, the preview and the progress keep what they showed; `start` stays
 // locked until a readiness check finds the window ready again.
 void CopyRun::stop(const QString& name)
 {
-    window_.Message.setCaption(QStringLiteral("ERROR kopiëren van ") + name);
+    window_.Message.setCaption(QStringLiteral("ERROR kopiëren van ") + readableName(name));
     window_.EnableControls();
 }
 

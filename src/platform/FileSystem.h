@@ -2,6 +2,7 @@
 
 #include "platform/PlatformError.h"
 
+#include <QDir>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -16,6 +17,26 @@ inline constexpr QChar kPathSeparator = QLatin1Char('/');
 #endif
 
 inline QString joinPath(const QString& folder, const QString& name) { return folder + kPathSeparator + name; }
+
+// A folder as the file manager is to get it: a relative one is put below the
+// current folder, so that it can never pass for an option ("-x") or a web
+// address ("http://x"). Nothing else about the text is changed.
+inline QString absoluteFolder(const QString& path) { return QDir::current().absoluteFilePath(path); }
+
+// A file name as a person can read it. A name the system gave as bytes that
+// are no text holds lone surrogates, one per such byte; each is shown as the
+// replacement character. The name itself is kept for the file system.
+inline QString readableName(QString name)
+{
+    for (qsizetype at = 0; at < name.size(); ++at) {
+        const bool paired = name.at(at).isHighSurrogate() && at + 1 < name.size() && name.at(at + 1).isLowSurrogate();
+        if (paired)
+            ++at;
+        else if (name.at(at).isSurrogate())
+            name[at] = QChar::ReplacementCharacter;
+    }
+    return name;
+}
 
 // The name was free when it was chosen but another writer took it before the
 // copy could be published under it; the caller picks the next free name.
@@ -35,7 +56,8 @@ public:
     virtual ~Folder() = default;
     virtual QStringList Files() = 0;  // names of the regular files directly in it, in name order
     virtual qint64 Count() = 0;       // how many of those there are
-    virtual qint64 Size() = 0;        // bytes of all regular files below it, subfolders included
+    virtual qint64 Size() = 0;        // bytes of all regular files below it, subfolders included;
+                                      // at most the largest qint64, never wrapped round
 };
 
 enum class CopyCheck {

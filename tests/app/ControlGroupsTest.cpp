@@ -81,6 +81,22 @@ TEST(FolderOpening, FotoboekFallsBackToAPhotoFolderThatDoesNotExist)
     EXPECT_EQ(t.launcher->launches[0].argument, t.path(QStringLiteral("nergens")));
 }
 
+// A relative photo folder is opened below the current folder: never taken for
+// an option of the launcher, nor for a web address.
+TEST(FolderOpening, ARelativeFolderReachesTheFileManagerAsAnAbsolutePath)
+{
+    TestWindow t;
+    const QString before = QDir::currentPath();
+    const QString current = t.makeFolder(QStringLiteral("hier"));
+    ASSERT_TRUE(QDir::setCurrent(current));
+    for (const QString& relative : {QStringLiteral("--help"), QStringLiteral("http://example.org/foto")}) {
+        t.window->Fpath.setText(relative);
+        t.window->Fotoboek_Click();
+        EXPECT_EQ(t.launcher->launches.back().argument, current + QLatin1Char('/') + relative);
+    }
+    QDir::setCurrent(before);
+}
+
 TEST(Preview, UntickingClearsAtOnceRetickingShowsNothingNew)
 {
     TestWindow t;

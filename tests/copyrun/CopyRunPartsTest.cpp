@@ -15,6 +15,11 @@ TEST(TargetNames, NumbersGoBeforeTheLastFourCharacters)
     EXPECT_EQ(numberedName("foto.jpeg", 1), "foto.-1jpeg");
     EXPECT_EQ(numberedName("abcd", 1), "-1abcd");
     EXPECT_EQ(numberedName("ab", 2), "-2ab");
+    // Characters, not the halves or parts that text is stored in, are counted.
+    EXPECT_EQ(numberedName(u"\U0001F600abc"_qs, 1), u"-1\U0001F600abc"_qs);
+    EXPECT_EQ(numberedName(u"zee.jp\U0001F600"_qs, 1), u"zee-1.jp\U0001F600"_qs);
+    EXPECT_EQ(numberedName(u"caf.jpe\u0301"_qs, 1), u"caf-1.jpe\u0301"_qs);
+    EXPECT_EQ(numberedName(u"x\xdce9.jp"_qs, 1), u"x-1\xdce9.jp"_qs);  // a byte that was no text
 }
 
 TEST(Percentages, QuotientFirstRoundedDownAndNeverPastAHundred)

@@ -7,6 +7,7 @@
 #include "platform/linux/SafeCopy.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -417,17 +419,39 @@ TEST_F(ExfatRunTest, KilledInTheMiddleOfALargeFileLeavesATemporaryFileThatTheNex
     expectALaterRunToComplete(f);
 }
 
-// Killed between claiming the free name and renaming the finished copy onto it.
-TEST_F(ExfatRunTest, KilledBeforeTheRenameOntoItsClaimLeavesNoFileUnderAPhotosName)
+struct ClaimKill {
+    const char* name;
+    const char* tracedName;  // in the target folder; empty: the folder itself
+    const char* injection;
+};
+
+void PrintTo(const ClaimKill& kill, std::ostream* out) { *out << kill.name; }
+
+// Killed while the second file's name is claimed: what it leaves is cleared
+// by the next run, however far the claim had got.
+const ClaimKill kClaimKills[] = {
+    // The claim holds its text; the finished copy is not yet renamed onto it.
+    {"BeforeTheRenameOntoTheClaim", "", "inject=renameat:error=EIO:signal=SIGKILL:when=4"},
+    // The claim was created, but is still empty.
+    {"BeforeTheClaimHoldsItsText", "A_0002.JPG", "inject=write:signal=SIGKILL:when=1"},
+};
+
+class ExfatClaimKillTest : public ExfatRunTest, public ::testing::WithParamInterface<ClaimKill> {};
+
+INSTANTIATE_TEST_SUITE_P(Moments, ExfatClaimKillTest, ::testing::ValuesIn(kClaimKills),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(ExfatClaimKillTest, LeavesNoFileUnderAPhotosNameForGood)
 {
     if (!straceWorks())
         GTEST_SKIP() << "strace cannot trace here";
     for (const char* name : {"A_0001.JPG", "A_0002.JPG", "A_0003.JPG"})
         f.cameraFile(name, 100000);
+    const QString traced =
+        *GetParam().tracedName ? joinPath(f.target(), QLatin1String(GetParam().tracedName)) : f.target();
     ChildOptions options = emptyingRun(f);
     options.strace = QStringList{QStringLiteral("-f"), QStringLiteral("-o"), f.t.path(QStringLiteral("trace")),
-                                 QStringLiteral("-P"), f.target(), QStringLiteral("-e"),
-                                 QStringLiteral("inject=renameat:error=EIO:signal=SIGKILL:when=2")};
+                                 QStringLiteral("-P"), traced, QStringLiteral("-e"), QLatin1String(GetParam().injection)};
     {
         ChildRun child(options, f.t.path(QStringLiteral("scratch")));
         ASSERT_TRUE(child.started());
@@ -435,7 +459,16 @@ TEST_F(ExfatRunTest, KilledBeforeTheRenameOntoItsClaimLeavesNoFileUnderAPhotosNa
         ASSERT_TRUE(readFile(f.t.path(QStringLiteral("trace"))).contains("+++ killed by SIGKILL +++"));
     }
     EXPECT_EQ(f.cameraNames().join(QLatin1Char(' ')), "A_0002.JPG A_0003.JPG");
+    EXPECT_TRUE(f.targetNames().contains("A_0002.JPG")) << "nothing was claimed";
     expectALaterRunToComplete(f);
+}
+
+// A temporary file that says which name it is about to claim, and since when.
+QByteArray claimingTemp(CopyRunFixture& f, const char* unique, const char* target, qint64 since)
+{
+    const QByteArray temp = safecopy::claimingName(QByteArray(".zandrel-tmp-42-") + unique, target, since);
+    write(joinPath(f.target(), QString::fromLatin1(temp)), randomBytes(1000));
+    return temp;
 }
 
 TEST(CopyRunLeftovers, OnlyADeadRunsClaimIsCleared)
@@ -443,14 +476,23 @@ TEST(CopyRunLeftovers, OnlyADeadRunsClaimIsCleared)
     CopyRunFixture f;
     f.cameraFile("IMG_0001.JPG", 1000);
     QDir().mkpath(f.target());
-    const qint64 dead = deadPid();
-    write(joinPath(f.target(), kTempPrefix + QString::number(dead) + "-abcdef"), randomBytes(1000));
-    write(joinPath(f.target(), "IMG_0008.JPG"), safecopy::claimText(pid_t(dead)));
-    write(joinPath(f.target(), "IMG_0009.JPG"), safecopy::claimText(::getpid()));  // a live run's
-    write(joinPath(f.target(), "notes.txt"), safecopy::claimText(pid_t(dead)) + "and more");
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const QByteArray dead = claimingTemp(f, "deadRun000000001", "IMG_0008.JPG", now);
+    write(joinPath(f.target(), "IMG_0008.JPG"), safecopy::claimText(dead));
+    write(joinPath(f.target(), "notes.txt"), safecopy::claimText(dead) + "and more");
+    // An empty photo put under the name long after that run died.
+    claimingTemp(f, "deadRun000000002", "IMG_0007.JPG", now - 3600);
+    write(joinPath(f.target(), "IMG_0007.JPG"), QByteArray());
+    const QByteArray live = claimingTemp(f, "liveRun000000003", "IMG_0009.JPG", now);
+    write(joinPath(f.target(), "IMG_0009.JPG"), safecopy::claimText(live));
+    const safecopy::Fd writer(::open(QFile::encodeName(joinPath(f.target(), QString::fromLatin1(live))), O_RDWR));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(writer.get(), F_OFD_SETLK, &lock), 0);
     f.run();
     EXPECT_EQ(f.window().Message.Caption(), kDone);
-    EXPECT_EQ(f.targetNames().join(QLatin1Char(' ')), "IMG_0001.JPG IMG_0009.JPG notes.txt");
+    EXPECT_EQ(f.targetNames().join(QLatin1Char(' ')),
+              QString::fromLatin1(live) + " IMG_0001.JPG IMG_0007.JPG IMG_0009.JPG notes.txt");
 }
 
 struct InjectedFault {

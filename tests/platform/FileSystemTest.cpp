@@ -1,6 +1,7 @@
 #include "support/RealSystem.h"
 
 #include "platform/Platform.h"
+#include "platform/linux/NativePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -69,6 +73,47 @@ TEST_F(FileSystemTest, ExistsAnswersFalseForWhatIsNoPath)
     // The kernel would stop reading at the NUL and find the file or folder before it.
     EXPECT_FALSE(fs.FileExists(photo + QChar(0) + QStringLiteral("rest")));
     EXPECT_FALSE(fs.FolderExists(camera + QChar(0)));
+}
+
+// Linux names are bytes. Those that are no UTF-8 text must still be listed,
+// found, copied and deleted under exactly their own bytes.
+TEST_F(FileSystemTest, NamesThatAreNoTextRoundTripByteForByte)
+{
+    const QByteArray names[] = {
+        "IMG_\xe9t\xe9.JPG",    // Latin-1
+        "\xff\xfe.jpg",          // never UTF-8
+        "a\xc0\xaf.jpg",         // an overlong '/'
+        "b\xed\xa0\x80.jpg",     // an encoded surrogate
+        "c\xe2\x82",             // cut short
+        "d\xf4\x90\x80\x80",     // above U+10FFFF
+        "\xf0\x9f\x98\x80 \xc3\xa9\xed\x9f\xbf.jpg",  // well-formed, up to the last code point before the surrogates
+    };
+    const QString camera = folder(QStringLiteral("camera"));
+    const QString photos = folder(QStringLiteral("photos"));
+    for (const QByteArray& name : names) {
+        const QByteArray raw = QFile::encodeName(camera) + '/' + name;
+        const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0) << name.toHex().constData();
+        const bool written = ::write(fd, name.constData(), size_t(name.size())) == name.size();
+        ::close(fd);
+        ASSERT_TRUE(written);
+    }
+    const QStringList listed = fs.GetFolder(camera)->Files();
+    ASSERT_EQ(listed.size(), qsizetype(std::size(names)));
+    for (const QString& name : listed) {
+        const QByteArray bytes = nativePath(name);
+        EXPECT_TRUE(std::find(std::begin(names), std::end(names), bytes) != std::end(names)) << bytes.toHex().constData();
+        EXPECT_TRUE(fs.FileExists(joinPath(camera, name))) << bytes.toHex().constData();
+        fs.CopyFile(joinPath(camera, name), joinPath(photos, name), CopyCheck::VerifiedOnDisk);
+        fs.DeleteFile(joinPath(camera, name));
+        struct stat info {};
+        EXPECT_EQ(::stat((QFile::encodeName(photos) + '/' + bytes).constData(), &info), 0) << bytes.toHex().constData();
+        EXPECT_EQ(info.st_size, bytes.size());
+    }
+    EXPECT_EQ(fs.GetFolder(camera)->Count(), 0);
+    EXPECT_EQ(fs.GetFolder(photos)->Count(), qint64(std::size(names)));
+    EXPECT_EQ(readableName(nativeName(QByteArray("IMG_\xe9t\xe9.JPG"))), QStringLiteral("IMG_\uFFFDt\uFFFD.JPG"));
+    EXPECT_EQ(readableName(nativeName(QByteArray(names[6]))), QString::fromUtf8(names[6]));
 }
 
 TEST_F(FileSystemTest, CountTakesRegularFilesDirectlyInTheFolderHiddenOnesToo)

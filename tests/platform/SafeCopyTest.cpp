@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -138,27 +139,98 @@ TEST_P(SafeCopyTest, FullDiskLeavesNoPartialFile)
     EXPECT_EQ(readFile(source), bytes);
 }
 
-// A temporary file of the given writer's pid, as a copy in progress leaves it.
-QString tempOf(const QString& folder, qint64 pid, const QString& rest = QStringLiteral("abc123"))
+// A temporary file as a copy in progress leaves it, of the given writer's pid.
+QString tempOf(const QString& folder, qint64 pid, const QString& rest = QStringLiteral("abcdefgh12345678"))
 {
     const QString path = folder + QStringLiteral("/.zandrel-tmp-%1-%2").arg(pid).arg(rest);
     writeFile(path, "half a photo");
     return path;
 }
 
-TEST_P(SafeCopyTest, ClearsWhatDeadRunsLeftAndOnlyThat)
+// Holds the file the way a live writer does, from any process or pid namespace.
+safecopy::Fd holdAsWriter(const QString& path)
 {
-    const QString dead = tempOf(photos(), deadPid());
-    const QString mine = tempOf(photos(), ::getpid());
-    const QString init = tempOf(photos(), 1);
-    const QString lookalike = tempOf(photos(), deadPid(), QStringLiteral("abc1234"));
+    safecopy::Fd fd(::open(QFile::encodeName(path).constData(), O_RDWR));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    EXPECT_EQ(::fcntl(fd.get(), F_OFD_SETLK, &lock), 0) << std::strerror(errno);
+    return fd;
+}
+
+// Only a temporary file that no writer holds goes, whatever pid its name
+// carries: a run in a container may have ours, or one that is dead here.
+void expectOnlyAbandonedTemporaryFilesCleared(FileSystem& fs, const QString& photos, const QString& source,
+                                              CopyCheck check)
+{
+    const QString abandoned = tempOf(photos, ::getpid());
+    const QString held = tempOf(photos, 999999);
+    const safecopy::Fd writer = holdAsWriter(held);
+    // A camera's file that only looks like one, and a copy published before.
+    const QString lookalike = tempOf(photos, 999999, QStringLiteral("abcdef"));
+    const QString longer = tempOf(photos, 999999, QStringLiteral("abcdefgh123456789"));
+    fs.CopyFile(source, photos + QStringLiteral("/a.jpg"), check);
+    EXPECT_FALSE(QFile::exists(abandoned));
+    EXPECT_TRUE(QFile::exists(held));
+    EXPECT_EQ(readFile(lookalike), "half a photo");
+    EXPECT_EQ(readFile(longer), "half a photo");
+    EXPECT_EQ(readFile(photos + QStringLiteral("/a.jpg")), "photo");
+}
+
+TEST_P(SafeCopyTest, ClearsOnlyTemporaryFilesThatNoWriterHolds)
+{
+    expectOnlyAbandonedTemporaryFilesCleared(fs, photos(), shoot(QStringLiteral("a.jpg"), "photo"), GetParam());
+}
+
+// A camera file named like a temporary file is published under another name,
+// so that no later clearing can take it for one.
+TEST_P(SafeCopyTest, NeverPublishesUnderATemporaryFilesName)
+{
+    const QString name = QStringLiteral(".zandrel-tmp-999999-abcdefgh12345678");
+    const QString source = shoot(name, "photo");
+    EXPECT_THROW(fs.CopyFile(source, inPhotos(name), GetParam()), TargetTaken);
+    EXPECT_TRUE(entries(photos()).isEmpty());
+}
+
+struct PlantedLink {
+    uid_t linkOwner;
+    uid_t folderOwner;
+    mode_t folderMode;
+    bool followed;
+};
+
+// The dated subfolder is a link in a shared photo folder: followed only where
+// the kernel's protected_symlinks rule would follow it, whatever that setting.
+TEST_P(SafeCopyTest, FollowsAPlantedSubfolderLinkOnlyWhereTheKernelRuleWould)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to plant another user's link";
+    const PlantedLink cases[] = {
+        {65534, 0, 01777, false},  // another user's, in a sticky folder for all
+        {0, 0, 01777, true},       // our own
+        {1000, 1000, 01777, true}, // the folder owner's
+        {65534, 0, 0777, true},    // not sticky: its links are as good as its files
+    };
     const QString source = shoot(QStringLiteral("a.jpg"), "photo");
-    fs.CopyFile(source, inPhotos(QStringLiteral("a.jpg")), GetParam());
-    EXPECT_FALSE(QFile::exists(dead));
-    EXPECT_TRUE(QFile::exists(mine));
-    EXPECT_TRUE(QFile::exists(init));
-    EXPECT_TRUE(QFile::exists(lookalike));
-    EXPECT_EQ(readFile(inPhotos(QStringLiteral("a.jpg"))), "photo");
+    int n = 0;
+    for (const PlantedLink& planted : cases) {
+        const QString shared = dir.filePath(QStringLiteral("gedeeld%1").arg(++n));
+        const QString elsewhere = dir.filePath(QStringLiteral("elders%1").arg(n));
+        QDir().mkpath(shared);
+        QDir().mkpath(elsewhere);
+        const QByteArray link = QFile::encodeName(shared + QStringLiteral("/2026 December"));
+        ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), planted.folderOwner, planted.folderOwner), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), planted.folderMode), 0);
+        ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), link.constData()), 0);
+        ASSERT_EQ(::lchown(link.constData(), planted.linkOwner, planted.linkOwner), 0);
+        const QString target = shared + QStringLiteral("/2026 December/a.jpg");
+        if (planted.followed) {
+            EXPECT_NO_THROW(fs.CopyFile(source, target, GetParam())) << n;
+            EXPECT_EQ(entries(elsewhere), QStringList{QStringLiteral("a.jpg")}) << n;
+        } else {
+            EXPECT_THROW(fs.CopyFile(source, target, GetParam()), PlatformError) << n;
+            EXPECT_TRUE(entries(elsewhere).isEmpty()) << n;
+        }
+    }
 }
 
 // The photo disk as it usually comes: exFAT through FUSE, where the kernel's
@@ -177,6 +249,11 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(BothChecks, ExfatCopyTest, ::testing::Values(CopyCheck::Plain, CopyCheck::VerifiedOnDisk),
                          checkName);
+
+TEST_P(ExfatCopyTest, ClearsOnlyTemporaryFilesThatNoWriterHoldsThroughFuse)
+{
+    expectOnlyAbandonedTemporaryFilesCleared(fs, photos(), shoot(QStringLiteral("a.jpg"), "photo"), GetParam());
+}
 
 TEST_P(ExfatCopyTest, PublishesThroughAClaimedName)
 {

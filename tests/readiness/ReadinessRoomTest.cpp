@@ -46,5 +46,20 @@ TEST_F(RoomOnTmpfs, FillingTheLastPageTakesTheRoomAway)
     EXPECT_EQ(check(), blocked(noRoomText(drive), "1", "2")) << "a tmpfs without a label is named by its mount point";
 }
 
+// Sparse files can claim more bytes together than a number holds: the size
+// stops at the largest, which no disk has room for.
+TEST_F(RoomOnTmpfs, SizesTooLargeToAddUpStopAtTheLargestAndBlock)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    const TmpfsMount mount(camera, 1 << 20);
+    ASSERT_TRUE(mount.mounted()) << "mount -t tmpfs failed";
+    for (const char* name : {"/a.mov", "/b.mov"}) {
+        t.makeFile(QStringLiteral("DCIM") + QLatin1String(name), QByteArray());
+        ASSERT_EQ(::truncate(QFile::encodeName(camera + QLatin1String(name)).constData(), off_t(1) << 62), 0);
+    }
+    EXPECT_EQ(check(camera, photos), blocked(noRoomText(fs->driveLetterOf(photos)), "2", "9223372036854"));
+}
+
 }  // namespace
 }  // namespace zandrel::test

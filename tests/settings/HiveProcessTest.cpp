@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Several processes on one hive. The parent tests start this test program again
@@ -259,6 +261,33 @@ TEST(HiveProcesses, AFolderThatCannotBeWrittenRefusesWritesQuietly)
     EXPECT_EQ(folderEntries(folder), QStringList{QStringLiteral("registry.reg")});
     for (const QString& cleanedUp : {folder, QFileInfo(folder).absolutePath(), config})
         QFile::setPermissions(cleanedUp, readOnly | QFile::WriteOwner);
+}
+
+// A run under another account left its lock beside the settings, in a folder
+// everyone may write to. This user can neither read nor remove it: the first
+// start reads without it and every write is refused at once, without a wait.
+TEST(HiveProcesses, AnotherAccountsLockRefusesWritesWithoutAStall)
+{
+    if (asOtherUser().isEmpty())
+        GTEST_SKIP() << "needs root to leave a lock of another account";
+    QTemporaryDir dir;
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    const QString folder = dir.filePath(QStringLiteral("zandrel"));
+    QDir().mkpath(folder);
+    ::chmod(QFile::encodeName(folder).constData(), 01777);
+    const QString lock = folder + QStringLiteral("/registry.reg.lock");
+    writeHive(lock, "4242\nzandrel\nelders\n");
+    ::chmod(QFile::encodeName(lock).constData(), 0600);
+    QElapsedTimer started;
+    started.start();
+    auto child = startChild(QStringLiteral("WindowOnAHiveThatRefusesWrites"),
+                            {{kHiveVariable, folder + QStringLiteral("/registry.reg")},
+                             {"ZANDREL_CHILD_CPATH", "Unknown"}, {"ZANDREL_CHILD_FPATH", "Unknown"}},
+                            asOtherUser());
+    expectChildPassed(*child);
+    // Six writes, each of which waited ten seconds for the lock before.
+    EXPECT_LT(started.elapsed(), 8000) << "the settings waited for a lock no one can take";
+    EXPECT_EQ(folderEntries(folder), QStringList{QStringLiteral("registry.reg.lock")});
 }
 
 }  // namespace

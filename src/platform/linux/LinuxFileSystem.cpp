@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,7 +38,7 @@ public:
     explicit DirectoryWalk(const QString& path) : DirectoryWalk(AT_FDCWD, nativePath(path), path, O_RDONLY) {}
     // A subfolder, opened beside its parent's descriptor; a link is not followed.
     DirectoryWalk(const DirectoryWalk& parent, const char* name)
-        : DirectoryWalk(::dirfd(parent.dir_), name, parent.path_ + QLatin1Char('/') + QFile::decodeName(name),
+        : DirectoryWalk(::dirfd(parent.dir_), name, parent.path_ + QLatin1Char('/') + nativeName(name),
                         O_RDONLY | O_NOFOLLOW)
     {
     }
@@ -65,7 +66,7 @@ public:
                 if (error == ENOENT)  // gone while we looked: it no longer counts
                     continue;
                 throw PlatformError(QStringLiteral("Kan '%1' in '%2' niet lezen: %3")
-                                        .arg(QFile::decodeName(entry->d_name), path_, errorText(error)));
+                                        .arg(nativeName(entry->d_name), path_, errorText(error)));
             }
             visit(entry->d_name, info);
             errno = 0;
@@ -91,16 +92,24 @@ private:
     DIR* dir_ = nullptr;
 };
 
+// Sparse files can claim sizes whose sum no number holds: the total stops at
+// the largest one instead of wrapping round to a small or negative figure.
+qint64 saturatedSum(qint64 a, qint64 b)
+{
+    qint64 sum = 0;
+    return __builtin_add_overflow(a, b, &sum) ? std::numeric_limits<qint64>::max() : sum;
+}
+
 qint64 treeSize(DirectoryWalk& walk)
 {
     qint64 bytes = 0;
     walk.each([&](const char* name, const struct stat& info) {
         if (S_ISREG(info.st_mode)) {
-            bytes += info.st_size;
+            bytes = saturatedSum(bytes, info.st_size);
         } else if (S_ISDIR(info.st_mode)) {
             DirectoryWalk subfolder(walk, name);
             if (subfolder.exists())
-                bytes += treeSize(subfolder);
+                bytes = saturatedSum(bytes, treeSize(subfolder));
         }
     });
     return bytes;
@@ -115,7 +124,7 @@ public:
         QStringList names;
         DirectoryWalk(path_).each([&](const char* name, const struct stat& info) {
             if (S_ISREG(info.st_mode))
-                names << QFile::decodeName(name);
+                names << nativeName(name);
         });
         std::sort(names.begin(), names.end());
         return names;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QFile>
+#include <QByteArray>
 #include <QString>
 
 #include <cstring>
@@ -11,7 +11,14 @@ namespace zandrel {
 // character, which would silently cut the path short.
 inline bool isPathText(const QString& path) { return !path.isEmpty() && !path.contains(QChar(0)); }
 
-inline QByteArray nativePath(const QString& path) { return QFile::encodeName(path); }
+// A name as the kernel gives it, as text. Linux names are bytes: those that
+// are not UTF-8 become the lone surrogates U+DC80..U+DCFF, one per byte, so
+// that nativePath gives the very same bytes back.
+QString nativeName(const char* bytes, qsizetype size);
+inline QString nativeName(const QByteArray& bytes) { return nativeName(bytes.constData(), bytes.size()); }
+
+// The bytes of a path for the kernel; the inverse of nativeName.
+QByteArray nativePath(const QString& path);
 
 inline QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 

@@ -1,5 +1,6 @@
 #include "platform/linux/SafeCopy.h"
 
+#include "platform/linux/LinkRule.h"
 #include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/NativePath.h"
 
@@ -46,6 +47,8 @@ Fd openSource(const QByteArray& path, struct stat& info)
 
 Fd openFolder(const QByteArray& path)
 {
+    if (!linksAreTrusted(path))
+        fail(QStringLiteral("de map is een koppeling van een andere gebruiker"));
     // A real descriptor, not O_PATH: the folder is flushed through it.
     Fd fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0)

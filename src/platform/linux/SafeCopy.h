@@ -47,8 +47,9 @@ Fd openSource(const QByteArray& path, struct stat& info);
 Fd openFolder(const QByteArray& path);
 
 // The copy while it is being written, inside the target's folder: an unnamed
-// file where the file system has them, else a hidden file whose name carries
-// our pid. Removed when dropped, unless it was published.
+// file where the file system has them, else a hidden file of a reserved name
+// form that holds a lock for as long as its writer lives. Removed when
+// dropped, unless it was published.
 class TempFile {
 public:
     explicit TempFile(int folder);
@@ -60,9 +61,12 @@ public:
     bool named() const { return !name_.isEmpty(); }
     const QByteArray& name() const { return name_; }
     void markPublished() { published_ = true; }
+    // Renamed to say which name it is about to claim, before the claim exists.
+    void nameTarget(const QByteArray& target);
 
 private:
     void createNamed();
+    bool lockedUnderName(const QByteArray& name);
 
     int folder_;
     Fd fd_;
@@ -74,9 +78,18 @@ private:
 // and the names those runs had claimed but not yet filled.
 void sweepStaleTempFiles(int folder);
 
-// What a claimed name holds until the finished copy is renamed onto it: it
-// tells a dead run's claim from a photo, and from a live run's claim.
-QByteArray claimText(pid_t owner);
+// A name of the form TempFile gives its files. No copy is ever published
+// under one, so a file of that form is never a photo.
+bool isTempName(const QByteArray& name);
+
+// The name a temporary file takes when, at the time since, it is about to
+// claim target.
+QByteArray claimingName(const QByteArray& temp, const QByteArray& target, qint64 since);
+
+// What a claimed name holds until the finished copy is renamed onto it: the
+// name of the temporary file that claims it, which tells a dead run's claim
+// from a photo, and from a live run's claim.
+QByteArray claimText(const QByteArray& tempName);
 
 using Hash = std::uint64_t;
 

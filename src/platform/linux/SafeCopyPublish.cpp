@@ -35,15 +35,15 @@ void publishUnnamed(int folder, int fd, const QByteArray& name)
 
 // A file of our own under the name, made with O_EXCL so that it never takes a
 // name that someone else holds. Removed again unless kept; should we be killed
-// before the copy is renamed onto it, its text lets a later run remove it.
+// before the copy is renamed onto it, its text, or its being empty beside a
+// temporary file that named it, lets a later run remove it.
 class Claim {
 public:
-    Claim(int folder, const QByteArray& name) : folder_(folder), name_(name)
+    Claim(int folder, const QByteArray& name, const QByteArray& text) : folder_(folder), name_(name)
     {
         const Fd fd(::openat(folder, name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666));
         if (fd.get() < 0)
             failOrTaken(errno);
-        const QByteArray text = claimText(::getpid());
         errno = 0;
         const bool written = ::write(fd.get(), text.constData(), size_t(text.size())) == text.size();
         if (!written || ::fstat(fd.get(), &ours_) != 0) {
@@ -69,16 +69,23 @@ private:
     bool kept_ = false;
 };
 
-void renameOverClaim(int folder, const QByteArray& temp, const QByteArray& name)
+void renameOverClaim(int folder, TempFile& temp, const QByteArray& name)
 {
-    Claim claim(folder, name);
-    if (::renameat(folder, temp.constData(), folder, name.constData()) != 0)
+    struct stat taken {};
+    if (::fstatat(folder, name.constData(), &taken, AT_SYMLINK_NOFOLLOW) == 0)
+        throw NameTaken{};
+    // Said before the claim exists: a run killed after creating it leaves a
+    // temporary file that names it, even when the claim is still empty.
+    temp.nameTarget(name);
+    Claim claim(folder, name, claimText(temp.name()));
+    if (::renameat(folder, temp.name().constData(), folder, name.constData()) != 0)
         fail(errno);
     claim.keep();
 }
 
-void publishNamed(int folder, const QByteArray& temp, const QByteArray& name)
+void publishNamed(int folder, TempFile& tempFile, const QByteArray& name)
 {
+    const QByteArray& temp = tempFile.name();
     if (::renameat2(folder, temp.constData(), folder, name.constData(), RENAME_NOREPLACE) == 0)
         return;
     if (!missingCall(errno))
@@ -90,17 +97,21 @@ void publishNamed(int folder, const QByteArray& temp, const QByteArray& name)
     }
     if (!missingCall(errno))
         failOrTaken(errno);
-    renameOverClaim(folder, temp, name);
+    renameOverClaim(folder, tempFile, name);
 }
 
 }  // namespace
 
-QByteArray claimText(pid_t owner) { return "zandrel-claim " + QByteArray::number(owner) + '\n'; }
+QByteArray claimText(const QByteArray& tempName) { return "zandrel-claim " + tempName + '\n'; }
 
 void publish(int folder, TempFile& temp, const QByteArray& name)
 {
+    // The names of temporary files are kept free of photos, so that clearing
+    // a dead run's leftovers can never take one.
+    if (isTempName(name))
+        throw NameTaken{};
     if (temp.named())
-        publishNamed(folder, temp.name(), name);
+        publishNamed(folder, temp, name);
     else
         publishUnnamed(folder, temp.fd(), name);
     temp.markPublished();

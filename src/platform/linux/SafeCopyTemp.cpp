@@ -1,5 +1,6 @@
 #include "platform/linux/SafeCopy.h"
 
+#include <QDateTime>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -9,17 +10,22 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
-#include <set>
+#include <map>
+#include <cctype>
 #include <unistd.h>
 
 namespace zandrel::safecopy {
 
 namespace {
 
-// Hidden, recognisable, and naming the process that writes it, so that a
-// later run can tell a dead run's leftover from a copy still in progress.
+// Hidden, of a form that no published copy may take (see publish), and unique
+// by a random part. The pid is there for whoever looks; whether the writer
+// lives is told by its lock, which holds across pid namespaces. Right before
+// it claims its target's name the file is renamed to carry a hash of that
+// name, so that a later run knows which name a killed run may have claimed.
 constexpr char kTempPrefix[] = ".zandrel-tmp-";
-constexpr int kRandomLength = 6;
+constexpr int kRandomLength = 16;
+constexpr int kHashLength = 8;
 
 QByteArray tempName()
 {
@@ -30,34 +36,66 @@ QByteArray tempName()
     return name;
 }
 
-// The pid in a name made by tempName, or nothing for any other name.
-std::optional<pid_t> tempOwner(const char* name)
+// FNV-1a: stable across runs and builds, which is all a name's hash needs.
+QByteArray nameHash(const QByteArray& name)
 {
-    const size_t prefix = sizeof kTempPrefix - 1;
-    if (std::strncmp(name, kTempPrefix, prefix) != 0)
-        return std::nullopt;
-    const QByteArray rest(name + prefix);
-    const qsizetype dash = rest.indexOf('-');
-    if (dash <= 0 || rest.size() - dash - 1 != kRandomLength)
-        return std::nullopt;
-    bool isNumber = false;
-    const qlonglong pid = rest.left(dash).toLongLong(&isNumber);
-    if (!isNumber || pid <= 0 || pid != pid_t(pid))
-        return std::nullopt;
-    return pid_t(pid);
+    quint32 hash = 2166136261u;
+    for (const char c : name)
+        hash = (hash ^ quint8(c)) * 16777619u;
+    return QByteArray::number(hash, 16).rightJustified(kHashLength, '0');
 }
 
-bool isAlive(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+bool allOf(const QByteArray& text, bool (*accept)(int)) { return std::all_of(text.begin(), text.end(), accept); }
+bool isHexDigit(int c) { return std::isdigit(c) || (c >= 'a' && c <= 'f'); }
 
-bool isRegularFile(int folder, const char* name)
+// What a temporary file's name says of the name it was about to claim: an
+// empty hash for a file that claims none yet.
+struct Claiming {
+    QByteArray hash;
+    qint64 since = 0;  // seconds since the epoch when it was about to claim it
+};
+
+// Nothing for a name of any other form than TempFile's.
+std::optional<Claiming> claimingOf(const QByteArray& name)
 {
-    struct stat info {};
-    return ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
+    if (!name.startsWith(kTempPrefix))
+        return std::nullopt;
+    const QList<QByteArray> parts = name.mid(sizeof kTempPrefix - 1).split('-');
+    const auto digits = [](const QByteArray& part) {
+        return !part.isEmpty() && part.size() <= 19 && allOf(part, [](int c) { return std::isdigit(c) != 0; });
+    };
+    if ((parts.size() != 2 && parts.size() != 4) || !digits(parts[0]) || parts[1].size() != kRandomLength
+        || !allOf(parts[1], [](int c) { return std::isalnum(c) != 0; }))
+        return std::nullopt;
+    if (parts.size() == 2)
+        return Claiming{};
+    if (parts[2].size() != kHashLength || !allOf(parts[2], isHexDigit) || !digits(parts[3]))
+        return std::nullopt;
+    return Claiming{parts[2], parts[3].toLongLong()};
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// An open file description's lock on the whole file: the kernel's own, so it
+// is seen by every process on this machine, in any pid namespace.
+bool lockWhole(int fd, short type, int command)
+{
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd, command, &lock) == 0;
 }
 
 bool noUnnamedFiles(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS; }
 
 }  // namespace
+
+bool isTempName(const QByteArray& name) { return claimingOf(name).has_value(); }
+
+QByteArray claimingName(const QByteArray& temp, const QByteArray& target, qint64 since)
+{
+    return temp + '-' + nameHash(target) + '-' + QByteArray::number(since);
+}
 
 TempFile::TempFile(int folder) : folder_(folder)
 {
@@ -74,14 +112,34 @@ void TempFile::createNamed()
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray name = tempName();
         fd_ = Fd(::openat(folder_, name.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666));
-        if (fd_.get() >= 0) {
+        if (fd_.get() < 0 && errno != EEXIST)
+            fail(errno);
+        if (fd_.get() >= 0 && lockedUnderName(name)) {
             name_ = name;
             return;
         }
-        if (errno != EEXIST)
-            fail(errno);
     }
     fail(EEXIST);
+}
+
+// Between its creation and its lock the file looks abandoned, and another run
+// may have swept it: then it is no longer under its name, and another is tried.
+bool TempFile::lockedUnderName(const QByteArray& name)
+{
+    // Where the file system has no locks the file goes unlocked; a sweep
+    // cannot lock it either and leaves it alone.
+    lockWhole(fd_.get(), F_WRLCK, F_OFD_SETLKW);
+    struct stat held {}, named {};
+    return ::fstat(fd_.get(), &held) == 0 && ::fstatat(folder_, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+           && sameFile(held, named);
+}
+
+void TempFile::nameTarget(const QByteArray& target)
+{
+    const QByteArray claiming = claimingName(name_, target, QDateTime::currentSecsSinceEpoch());
+    if (::renameat(folder_, name_.constData(), folder_, claiming.constData()) != 0)
+        fail(errno);
+    name_ = claiming;
 }
 
 TempFile::~TempFile()
@@ -112,38 +170,60 @@ void eachEntry(int folder, Visit visit)
     ::closedir(dir);
 }
 
-// A claim holds its owner's text and nothing more; a photo never does.
-bool isClaimOf(int folder, const char* name, const std::set<pid_t>& owners, struct stat& info)
+struct DeadRun {
+    QByteArray temp;  // the name of the temporary file it left
+    qint64 since = 0;
+};
+
+// A temporary file that no writer holds is removed. Where its lock cannot
+// be taken (a live writer, no locks on this file system, no right to read it)
+// it stays.
+bool removeIfAbandoned(int folder, const char* name)
 {
-    char text[64];
-    if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)
-        || info.st_size <= 0 || info.st_size >= off_t(sizeof text))
-        return false;
     const Fd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    const ssize_t got = fd.get() < 0 ? -1 : ::read(fd.get(), text, sizeof text);
-    if (got <= 0)
+    struct stat held {}, named {};
+    return fd.get() >= 0 && lockWhole(fd.get(), F_RDLCK, F_OFD_SETLK) && ::fstat(fd.get(), &held) == 0
+           && S_ISREG(held.st_mode) && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0
+           && sameFile(held, named) && ::unlinkat(folder, name, 0) == 0;
+}
+
+// What a killed run's claim can hold: its text, or nothing when the run died
+// between creating the claim and writing to it. The name must be the one the
+// dead run's temporary file said it was about to claim, and an empty file
+// must have been made within moments of that (exFAT keeps times to 2 s), so
+// that an empty photo put there later is never taken for it.
+bool isClaimOf(int folder, const char* name, const DeadRun& dead, struct stat& info)
+{
+    const QByteArray expected = claimText(dead.temp);
+    if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)
+        || info.st_size > expected.size())
         return false;
-    const QByteArray held(text, int(got));
-    return std::any_of(owners.begin(), owners.end(), [&](pid_t owner) { return held == claimText(owner); });
+    if (info.st_size == 0)
+        return info.st_mtim.tv_sec >= dead.since - 2 && info.st_mtim.tv_sec <= dead.since + 2;
+    const Fd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    QByteArray held(expected.size() + 1, '\0');
+    const ssize_t got = fd.get() < 0 ? -1 : ::read(fd.get(), held.data(), size_t(held.size()));
+    return got == expected.size() && held.left(got) == expected;
 }
 
 }  // namespace
 
 void sweepStaleTempFiles(int folder)
 {
-    std::set<pid_t> dead;
+    std::multimap<QByteArray, DeadRun> claiming;  // by the hash of the name each was about to claim
     eachEntry(folder, [&](const char* name) {
-        const std::optional<pid_t> owner = tempOwner(name);
-        if (owner && !isAlive(*owner) && isRegularFile(folder, name) && ::unlinkat(folder, name, 0) == 0)
-            dead.insert(*owner);
+        const std::optional<Claiming> about = claimingOf(name);
+        if (about && removeIfAbandoned(folder, name) && !about->hash.isEmpty())
+            claiming.emplace(about->hash, DeadRun{name, about->since});
     });
     // A run killed between claiming a name and renaming its copy onto it left
     // its temporary file too, so the folder is searched for claims only then.
-    if (dead.empty())
+    if (claiming.empty())
         return;
     eachEntry(folder, [&](const char* name) {
+        const auto [first, last] = claiming.equal_range(nameHash(name));
         struct stat info {};
-        if (isClaimOf(folder, name, dead, info))
+        if (!isTempName(name) && std::any_of(first, last, [&](const auto& dead) { return isClaimOf(folder, name, dead.second, info); }))
             removeIfStill(folder, name, info);
     });
 }

@@ -1,7 +1,12 @@
 #include "platform/portable/ExivPictureLoader.h"
 
+#include "platform/linux/NativePath.h"
+
 #include <QFile>
 #include <QImageReader>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // Exiv2 0.27 still names its owning pointers std::auto_ptr.
 #pragma GCC diagnostic push
@@ -27,7 +32,7 @@ QImage embeddedThumbnail(const QString& path)
 {
     keepExiv2Quiet();
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(nativePath(path).toStdString());
         image->readMetadata();
         const Exiv2::ExifThumbC thumbnail(image->exifData());
         const Exiv2::DataBuf bytes = thumbnail.copy();
@@ -44,7 +49,15 @@ QImage embeddedThumbnail(const QString& path)
 // decode straight at a fraction of its size.
 QImage decodedAtBoxSize(const QString& path, QSize boxSize)
 {
-    QImageReader reader(path);
+    // Opened here, so that a name which is not UTF-8 reaches the kernel as it is.
+    QFile file;
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return QImage();
+    }
+    QImageReader reader(&file);
     if (reader.format() != "jpeg")
         return QImage();
     reader.setScaledSize(boxSize);

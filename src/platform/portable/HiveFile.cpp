@@ -7,6 +7,9 @@
 #include <QLockFile>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace zandrel {
 
 namespace {
@@ -32,6 +35,19 @@ bool moveAside(const QString& path)
     return false;
 }
 
+// A lock file that this user may not read, or may not remove from its folder,
+// is out of reach: most likely another account's, left by a run under it.
+// Whether it is stale cannot be told and it could not be cleared anyway, so
+// waiting for it would only stall every write.
+bool outOfReach(const QString& lockPath)
+{
+    const QByteArray lock = QFile::encodeName(lockPath);
+    const QByteArray folder = QFile::encodeName(QFileInfo(lockPath).absolutePath());
+    return ::access(lock.constData(), F_OK) == 0
+           && (::faccessat(AT_FDCWD, lock.constData(), R_OK, AT_EACCESS) != 0
+               || ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0);
+}
+
 }  // namespace
 
 HiveRead readHiveFile(const QString& path)
@@ -54,7 +70,10 @@ bool updateHiveFile(const QString& path, const std::function<bool(HiveDocument&)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    QLockFile lock(path + QStringLiteral(".lock"));
+    const QString lockPath = path + QStringLiteral(".lock");
+    if (outOfReach(lockPath))
+        return false;
+    QLockFile lock(lockPath);
     lock.setStaleLockTime(kAbandonedLockMs);
     if (!lock.tryLock(kLockWaitMs))
         return false;

@@ -1,0 +1,49 @@
+#include "platform/linux/LinkRule.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zandrel {
+
+namespace {
+
+QByteArray folderOf(const QByteArray& path, qsizetype slash)
+{
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+bool sharedAndSticky(const struct stat& folder)
+{
+    return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+}
+
+bool trustedLink(const QByteArray& link, qsizetype slash)
+{
+    struct stat info {}, folder {};
+    if (::lstat(link.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return true;  // no link here; what is missing the caller finds out itself
+    if (::stat(folderOf(link, slash).constData(), &folder) != 0)
+        return false;
+    return !sharedAndSticky(folder) || info.st_uid == ::geteuid() || info.st_uid == folder.st_uid;
+}
+
+}  // namespace
+
+bool linksAreTrusted(const QByteArray& path)
+{
+    qsizetype previousSlash = -1;
+    for (qsizetype at = 0; at <= path.size(); ++at) {
+        if (at < path.size() && path.at(at) != '/')
+            continue;
+        // Each component in turn, from the path's own text; empty ones (a
+        // doubled separator) are no links.
+        if (at > previousSlash + 1 && !trustedLink(path.left(at), previousSlash))
+            return false;
+        previousSlash = at;
+    }
+    return true;
+}
+
+}  // namespace zandrel

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace zandrel {
+
+// Whether the links on a path may be followed by the rule the kernel applies
+// where fs.protected_symlinks is on: a link in a sticky folder that everyone
+// may write to is followed only when it belongs to this user or to the
+// folder's owner. Applied whatever that setting is: a link another user
+// planted there would have the run write photos wherever that user chose.
+bool linksAreTrusted(const QByteArray& path);
+
+}  // namespace zandrel
