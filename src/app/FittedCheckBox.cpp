@@ -17,6 +17,15 @@ public:
             return std::min(size, std::min(widget->width(), widget->height()) - 1);
         return size;
     }
+
+    // The box has no room for its caption, around which a style draws the focus
+    // frame: only a sliver of it would show. The box's own frame shows the focus.
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element != PE_FrameFocusRect)
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
 };
 
 }  // namespace
