@@ -17,10 +17,8 @@ namespace zandrel {
 
 namespace {
 
-QColor toQColor(Colour colour, const QWidget* widget)
+QColor toQColor(Colour colour)
 {
-    if (colour == SystemWindowColour)
-        return QApplication::palette(widget).color(QPalette::Base);
     return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
 }
 
@@ -32,6 +30,24 @@ Colour storedColour(const QWidget* widget, const char* name, Colour fallback)
 {
     const QVariant value = widget->property(name);
     return value.isValid() ? Colour(value.toUInt()) : fallback;
+}
+
+// A fixed text colour is only readable on a fixed ground: on the system's
+// ground (light or dark, whatever the desktop's theme) the text takes the
+// theme's own text colour, which is what black means on a light theme. Roles
+// left unset follow the theme, also when it changes while the program runs.
+void applyColours(QWidget* widget)
+{
+    const Colour back = storedColour(widget, "zandrelBackColor", SystemWindowColour);
+    QPalette palette;
+    if (back != SystemWindowColour) {
+        const bool box = isTextBox(widget);
+        palette.setColor(box ? QPalette::Base : QPalette::Window, toQColor(back));
+        const QColor text = toQColor(storedColour(widget, "zandrelForeColor", Black));
+        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            palette.setColor(group, box ? QPalette::Text : QPalette::WindowText, text);
+    }
+    widget->setPalette(palette);
 }
 
 // A lamp shows its verdict by colour alone; a screen reader says it in words.
@@ -68,12 +84,7 @@ Colour ColouredControl::ForeColor() const { return storedColour(widget_, "zandre
 void ColouredControl::setForeColor(Colour colour)
 {
     widget_->setProperty("zandrelForeColor", uint(colour));
-    QPalette palette = widget_->palette();
-    const auto role = isTextBox(widget_) ? QPalette::Text : QPalette::WindowText;
-    // The disabled group keeps the style's grey, so a locked box still looks locked.
-    for (const auto group : {QPalette::Active, QPalette::Inactive})
-        palette.setColor(group, role, toQColor(colour, widget_));
-    widget_->setPalette(palette);
+    applyColours(widget_);
 }
 
 Colour ColouredControl::BackColor() const
@@ -84,16 +95,15 @@ Colour ColouredControl::BackColor() const
 void ColouredControl::setBackColor(Colour colour)
 {
     widget_->setProperty("zandrelBackColor", uint(colour));
-    QPalette palette = widget_->palette();
-    const auto role = isTextBox(widget_) ? QPalette::Base : QPalette::Window;
-    palette.setColor(role, toQColor(colour, widget_));
-    widget_->setPalette(palette);
+    applyColours(widget_);
     widget_->setAutoFillBackground(true);
     if (widget_->property("zandrelLamp").toBool())
         widget_->setAccessibleDescription(lampWord(colour));
 }
 
-Label::Label(QLabel* label) : ColouredControl(label) {}
+// Captions are shown exactly as given: a folder or file named like markup is a
+// name, and every blank counts.
+Label::Label(QLabel* label) : ColouredControl(label) { label->setTextFormat(Qt::PlainText); }
 QString Label::Caption() const { return static_cast<QLabel*>(widget_)->text(); }
 void Label::setCaption(const QString& caption) { static_cast<QLabel*>(widget_)->setText(caption); }
 
@@ -108,7 +118,7 @@ void CheckBox::setValue(int value) { static_cast<QCheckBox*>(widget_)->setChecke
 CommandButton::CommandButton(QAbstractButton* button) : Control(button) {}
 void CommandButton::click() { static_cast<QAbstractButton*>(widget_)->click(); }
 
-Image::Image(QLabel* label) : Control(label) {}
+Image::Image(QLabel* label) : Control(label) { label->setTextFormat(Qt::PlainText); }
 
 void Image::setPicture(const QImage& picture)
 {

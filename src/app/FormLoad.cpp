@@ -19,8 +19,10 @@ void Zandrel::Start()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     show();
-    // The first control in tab order that can take the focus gets it.
+    // The first control in tab order that can take the focus gets it, shown as
+    // the keyboard shows it: someone who starts with the keyboard sees where.
     focusNextChild();
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 }  // namespace zandrel

@@ -1,7 +1,9 @@
 #include "app/Zandrel.h"
 
 #include "app/Artwork.h"
+#include "app/FittedCheckBox.h"
 #include "app/PictureButton.h"
+#include "app/StatusLabel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -60,7 +62,9 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect g
 
 QLabel* statusLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry)
 {
-    QLabel* widget = label(parent, name, caption, geometry);
+    auto* widget = place<StatusLabel>(parent, name, geometry);
+    widget->setText(caption);
+    widget->setFocusPolicy(Qt::NoFocus);
     widget->setFont(statusFont());
     widget->setAlignment(Qt::AlignCenter);
     return widget;
@@ -81,6 +85,7 @@ QCheckBox* checkBox(QWidget* parent, const char* name, bool ticked, const QStrin
     widget->setText(QString::fromLatin1(name));
     widget->setChecked(ticked);
     widget->setAccessibleName(meaning);
+    fitIndicator(widget);
     return widget;
 }
 
@@ -88,7 +93,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, Q
 {
     auto* widget = place<QPushButton>(parent, name, geometry);
     widget->setText(caption);
-    widget->setAutoDefault(false);
+    widget->setAutoDefault(true);  // Enter presses the button that has the focus
     return widget;
 }
 
@@ -105,6 +110,7 @@ Zandrel::Zandrel(Platform platform, QWidget* parent) : QWidget(parent), platform
     setFixedSize(8625 / kTwipsPerPixel, 5370 / kTwipsPerPixel);
     createControls();
     connectEvents();
+    linkCaptions();
 }
 
 Zandrel::~Zandrel() = default;
@@ -137,7 +143,7 @@ void Zandrel::createControls()
     auto* startButton = new PictureButton(startPicture(), this);
     startButton->setObjectName(QStringLiteral("start"));
     startButton->setGeometry(twips(3840, 1680, 4575, 975));
-    startButton->setAutoDefault(false);
+    startButton->setAutoDefault(true);
     startButton->setAccessibleName(QStringLiteral("START"));
     startButton->setAccessibleDescription(QStringLiteral("Kopieer alle foto's van de camera"));
     start = CommandButton(startButton);

@@ -84,6 +84,7 @@ protected:
 private:
     void createControls();
     void connectEvents();
+    void linkCaptions();  // captions that tick their box and name their control
     // Runs a handler for an event; a platform failure is told to the user and
     // the window stays usable.
     void runHandler(void (Zandrel::*handler)());

@@ -123,7 +123,17 @@ void Zandrel::Refresh1_Click()
     repaint();
     procent.setCaption(QString());
     ProgressBar.setValue(0);
-    LoadSettings();
+    try {
+        LoadSettings();
+    } catch (const PlatformError&) {
+        // Without its settings the window must not offer a run, nor show the design's texts.
+        Message.setCaption(QStringLiteral("Instellingen niet te bereiken"));
+        sAantal.setCaption(QStringLiteral("0"));
+        sMB.setCaption(QStringLiteral("0"));
+        Fotoboek.setEnabled(false);
+        showVerdict(*this, Blocked);
+        throw;
+    }
     sAantal.setCaption(QStringLiteral("0"));
     const std::shared_ptr<FileSystem> fs = platform_.fileSystem;
     Verdict verdict = Blocked;

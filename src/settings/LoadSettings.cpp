@@ -1,4 +1,5 @@
 #include "app/Zandrel.h"
+#include "platform/PlatformError.h"
 #include "settings/SettingsKeys.h"
 
 namespace zandrel {
@@ -55,12 +56,26 @@ void readBackSettings(Zandrel& w)
     w.sOpen.setValue(open == QStringLiteral("0") ? 0 : 1);
 }
 
+// The folders are unknown, and the boxes locked, for as long as the store cannot be reached.
+std::unique_ptr<Registry> connectOrShowUnknown(Zandrel& w)
+{
+    try {
+        return w.platform().registry->Connect();
+    } catch (const PlatformError&) {
+        for (TextBox* box : {&w.Cpath, &w.Fpath}) {
+            box->setText(settings::UnknownPath);
+            box->setEnabled(false);
+        }
+        throw;
+    }
+}
+
 }  // namespace
 
 void Zandrel::LoadSettings()
 {
-    const bool settingsExist = platform_.registry->Connect()->CheckAccess(HKEY_LOCAL_MACHINE, settings::Key,
-                                                                           KEY_QUERY_VALUE);
+    const bool settingsExist = connectOrShowUnknown(*this)->CheckAccess(HKEY_LOCAL_MACHINE, settings::Key,
+                                                                         KEY_QUERY_VALUE);
     const bool editing = sSet.Value() != 0;
     Cpath.setEnabled(editing);
     Fpath.setEnabled(editing);

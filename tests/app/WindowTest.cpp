@@ -1,10 +1,24 @@
 #include "support/TestWindow.h"
 
+#include "app/StatusLabel.h"
+#include "platform/linux/ExivPictureLoader.h"
+#include "platform/linux/HiveRegistry.h"
+#include "platform/linux/LinuxFileSystem.h"
+#include "settings/SettingsKeys.h"
+
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace zandrel::test {
@@ -173,6 +187,184 @@ TEST(Controls, ProgressBarNeverBusyNorOverfull)
     bar.setValue(7);
     EXPECT_EQ(bar.Value(), 7.0f);
     EXPECT_EQ(widget->value(), widget->maximum());
+}
+
+// --- as a person meets the window -------------------------------------------
+
+QString spokenName(const Control& control)
+{
+    return QAccessible::queryAccessibleInterface(control.widget())->text(QAccessible::Name);
+}
+
+// A window whose camera and photo folders exist, checked once.
+struct ReadyWindow : TestWindow {
+    ReadyWindow()
+    {
+        makeFolder(QStringLiteral("camera"));
+        makeFile(QStringLiteral("camera/IMG_0001.JPG"), "jpeg");
+        fillHive(path(QStringLiteral("camera")), makeFolder(QStringLiteral("foto")));
+    }
+    void fillHive(const QString& camera, const QString& photos)
+    {
+        const auto registry = window->platform().registry->Connect();
+        registry->CreateKey(HKEY_LOCAL_MACHINE, settings::Key);
+        registry->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::SourceValue, camera);
+        registry->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::DestinationValue, photos);
+        window->Refresh1_Click();
+    }
+};
+
+TEST(Labels, ShowNamesAsTheyAreNeverAsMarkup)
+{
+    ReadyWindow t;
+    const QString photos = QStringLiteral("/x/<b>nope</b>");
+    t.fillHive(t.path(QStringLiteral("camera")), photos);
+    const QString expected = QStringLiteral("'/x/<b>nope</b>'  bestaat niet");
+    EXPECT_EQ(t.window->Message.Caption(), expected);
+    EXPECT_EQ(spokenName(t.window->Message), expected) << "read as markup, blanks collapsed";
+    // The run shows camera file names in the same labels; every one of them takes text as it is.
+    for (QLabel* label : t.window->findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+}
+
+TEST(Labels, ALongStatusLineKeepsBothEndsAndTellsTheRestOnRequest)
+{
+    ReadyWindow t;
+    const QString photos = QStringLiteral("/home/anna/this/is/a/rather/long/destination/path/that/does/not/exist");
+    t.fillHive(t.path(QStringLiteral("camera")), photos);
+    const QString full = QStringLiteral("'") + photos + QStringLiteral("'  bestaat niet");
+    auto* line = static_cast<StatusLabel*>(t.window->Message.widget());
+    const QString shown = line->shownText();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("'/home/anna/"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("not/exist'  bestaat niet"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+    EXPECT_LE(line->fontMetrics().horizontalAdvance(shown), line->contentsRect().width());
+    EXPECT_EQ(t.window->Message.Caption(), full) << "procedures read back what they wrote";
+    EXPECT_EQ(spokenName(t.window->Message), full);
+    t.window->show();
+    QHelpEvent hover(QEvent::ToolTip, line->rect().center(), line->mapToGlobal(line->rect().center()));
+    QApplication::sendEvent(line, &hover);
+    EXPECT_EQ(QToolTip::text(), full);
+    QToolTip::hideText();
+}
+
+TEST(Keyboard, EnterPressesTheFocusedButton)
+{
+    ReadyWindow t;
+    Zandrel& w = *t.window;
+    w.Start();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), w.Refresh1.widget());
+    QDir(t.path(QStringLiteral("camera"))).removeRecursively();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(w.Refresh1.widget(), &enter);
+    EXPECT_EQ(w.Message.Caption(), QStringLiteral("Camera niet aangesloten")) << "Enter did not press Refresh";
+}
+
+void clickAt(QWidget* widget)
+{
+    const QPointF inside(widget->width() / 2.0, widget->height() / 2.0);
+    for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, inside, widget->mapToGlobal(inside), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    }
+}
+
+TEST(Keyboard, ACaptionClickTicksItsBoxThroughTheBoxsOwnHandler)
+{
+    TestWindow t;
+    Zandrel& w = *t.window;
+    QImage photo(40, 30, QImage::Format_RGB32);
+    photo.fill(Qt::red);
+    w.Image1.setPicture(photo);
+    clickAt(w.sFotoaan.widget());
+    EXPECT_EQ(w.sPreview.Value(), 0);
+    EXPECT_TRUE(w.Image1.Picture().isNull()) << "sPreview_Click did not run";
+    w.DisableControls();
+    clickAt(w.Label1.widget());
+    EXPECT_EQ(w.sDel.Value(), 1) << "a locked box was ticked through its caption";
+}
+
+// The darkest and lightest readings of a text drawn on its ground, as a contrast ratio.
+double contrast(const QImage& image)
+{
+    double low = 1, high = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const double l = 0.2126 * c.redF() * c.redF() + 0.7152 * c.greenF() * c.greenF() +
+                             0.0722 * c.blueF() * c.blueF();
+            low = std::min(low, l);
+            high = std::max(high, l);
+        }
+    return (high + 0.05) / (low + 0.05);
+}
+
+QPalette darkPalette()
+{
+    QPalette dark(QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x1E));
+    return dark;
+}
+
+// The text of a box, without its frame.
+QImage inner(QWidget* widget) { return widget->grab(widget->rect().adjusted(4, 4, -4, -4)).toImage(); }
+
+TEST(Colours, EveryTextStaysReadableOnLightAndDarkThemes)
+{
+    const QPalette original = QApplication::palette();
+    for (const QPalette& theme : {original, darkPalette()}) {
+        QApplication::setPalette(theme);
+        ReadyWindow t;
+        Zandrel& w = *t.window;
+        SCOPED_TRACE(theme.color(QPalette::Window).name().toStdString());
+        w.sSet.setValue(1);  // a locked box may look faint; an editable one may not
+        EXPECT_GE(contrast(inner(w.Fpath.widget())), 4.5) << "an existing photo folder";
+        w.sSet.setValue(0);
+        EXPECT_EQ(w.Message.Caption(), QStringLiteral(" Klaar om te kopiëren"));
+        EXPECT_EQ(w.Message.ForeColor(), Black);
+        EXPECT_GE(contrast(inner(w.Message.widget())), 4.5) << "the ready line";
+        EXPECT_GE(contrast(inner(w.sAantal.widget())), 4.5) << "the count";
+        t.fillHive(t.path(QStringLiteral("camera")), t.path(QStringLiteral("weg")));
+        EXPECT_EQ(w.Fpath.widget()->palette().color(QPalette::Base), QColor(Qt::red));
+        EXPECT_GE(contrast(inner(w.Fpath.widget())), 3.5) << "a missing photo folder, white on red";
+        const QString shots = QFileInfo(qEnvironmentVariable("ZANDREL_BINARY")).dir().filePath("e2e-screenshots");
+        if (theme != original && qEnvironmentVariableIsSet("ZANDREL_BINARY") && QDir().mkpath(shots)) {
+            w.sAutodatum_Click();
+            t.fillHive(t.path(QStringLiteral("camera")), t.path(QStringLiteral("foto")));
+            w.grab().save(QDir(shots).filePath(QStringLiteral("dark-palette.png")));
+        }
+    }
+    QApplication::setPalette(original);
+}
+
+TEST(StartUp, SettingsOutOfReachShowNoDesignTextAndOfferNoRun)
+{
+    TestWindow t;
+    Platform platform{t.fileSystem, std::make_shared<HiveRegistryService>(QString()), t.launcher, t.messageBox,
+                      std::make_shared<ExivPictureLoader>(), t.clock};
+    Zandrel w(std::move(platform));
+    w.Start();
+    ASSERT_EQ(t.messageBox->shown.size(), 1u);
+    EXPECT_TRUE(t.messageBox->shown[0].prompt.contains(QStringLiteral("HOME")));
+    for (QWidget* control : w.findChildren<QWidget*>()) {
+        if (qobject_cast<QCheckBox*>(control))
+            continue;  // a box's own caption never shows
+        const QString text = designText(control);
+        EXPECT_TRUE(text.isEmpty() || text.compare(control->objectName(), Qt::CaseInsensitive) != 0)
+            << control->objectName().toStdString() << " shows its design text";
+    }
+    EXPECT_EQ(w.Cpath.Text(), QStringLiteral("Unknown"));
+    EXPECT_EQ(w.Fpath.Text(), QStringLiteral("Unknown"));
+    EXPECT_FALSE(w.Cpath.Enabled() || w.Fpath.Enabled());
+    EXPECT_EQ(w.sAantal.Caption(), QStringLiteral("0"));
+    EXPECT_EQ(w.Stoplicht.BackColor(), Red);
+    EXPECT_FALSE(w.Message.Caption().isEmpty());
+    EXPECT_FALSE(w.start.Enabled());
+    EXPECT_FALSE(w.Fotoboek.Enabled());
 }
 
 }  // namespace

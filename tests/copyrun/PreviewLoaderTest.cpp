@@ -1,5 +1,6 @@
 #include "copyrun/CopyRunSupport.h"
 
+#include <QBuffer>
 #include <gtest/gtest.h>
 
 #pragma GCC diagnostic push
@@ -25,6 +26,36 @@ QByteArray withThumbnail(const QByteArray& jpeg, const QByteArray& thumbnail)
     io.seek(0, Exiv2::BasicIo::beg);
     const Exiv2::DataBuf bytes = io.read(long(io.size()));
     return QByteArray(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
+}
+
+// A JPEG whose camera was held on its side: orientation 6 turns it a quarter clockwise.
+QByteArray turned(const QByteArray& jpeg, int orientation)
+{
+    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), long(jpeg.size()));
+    image->readMetadata();
+    Exiv2::ExifData exif = image->exifData();
+    exif["Exif.Image.Orientation"] = uint16_t(orientation);
+    image->setExifData(exif);
+    image->writeMetadata();
+    Exiv2::BasicIo& io = image->io();
+    io.seek(0, Exiv2::BasicIo::beg);
+    const Exiv2::DataBuf bytes = io.read(long(io.size()));
+    return QByteArray(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
+}
+
+// Left half red, right half blue: upright after a quarter turn, red lies on top.
+QByteArray halves(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width() / 2; ++x)
+            image.setPixelColor(x, y, Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes;
 }
 
 QColor centre(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
@@ -53,6 +84,19 @@ TEST(PreviewLoader, DecodesAJpegWithoutThumbnailAtTheBoxSize)
         EXPECT_EQ(shown.size(), kBox);
         EXPECT_TRUE(near(centre(shown), Qt::green));
     }
+}
+
+TEST(PreviewLoader, APhotoTakenSidewaysIsShownUpright)
+{
+    LoaderFixture f;
+    const QImage thumbnail = f.load(turned(withThumbnail(smallJpeg(Qt::green, {640, 480}), halves({160, 120})), 6));
+    ASSERT_EQ(thumbnail.size(), QSize(120, 160));
+    EXPECT_TRUE(near(thumbnail.pixelColor(60, 20), Qt::red));
+    EXPECT_TRUE(near(thumbnail.pixelColor(60, 140), Qt::blue));
+    const QImage decoded = f.load(turned(halves({640, 480}), 6));
+    ASSERT_EQ(decoded.size(), kBox) << "turned, it fills the box as any other photo";
+    EXPECT_TRUE(near(decoded.pixelColor(112, 20), Qt::red));
+    EXPECT_TRUE(near(decoded.pixelColor(112, 150), Qt::blue));
 }
 
 TEST(PreviewLoader, NothingDecodableGivesTheEmptyPicture)

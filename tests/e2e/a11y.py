@@ -8,8 +8,10 @@ off), with a pixel of slack for the way a style rounds a check box.
 
 from collections import namedtuple
 
+import time
+
 import pyatspi
-from gi.repository import Atspi
+from gi.repository import Atspi, GLib
 
 import layout
 from desktop import Failure, wait_until
@@ -107,6 +109,37 @@ class Reader:
 
     def text(self, window, name):
         return self.control(window, name).text
+
+
+def labelled_by(node):
+    """The names of the labels that a screen reader says name this object."""
+    names = []
+    for relation in node.accessible.getRelationSet():
+        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+            names += [relation.getTarget(i).name for i in range(relation.getNTargets())]
+    return names
+
+
+def announced_names(action, wanted, timeout=30):
+    """The new names a screen reader is told of while action() runs, until one is wanted."""
+    heard = []
+
+    def hear(event):  # Qt's bridge sends the renamed object; its name is read at once
+        try:
+            heard.append(event.source.name)
+        except Exception as error:
+            heard.append(error)
+    listener = Atspi.EventListener.new(hear)
+    listener.register("object:property-change:accessible-name")
+    try:
+        action()
+        deadline = time.monotonic() + timeout
+        while wanted not in heard and time.monotonic() < deadline:
+            GLib.MainContext.default().iteration(False)
+            time.sleep(0.01)
+    finally:
+        listener.deregister("object:property-change:accessible-name")
+    return heard
 
 
 def _near(a, b, slack=1):

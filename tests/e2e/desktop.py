@@ -137,6 +137,18 @@ class Picture:
         return min(sum(self.pixel(i, j)) // 3 for i in range(x, x + width) for j in range(y, y + height))
 
 
+def drawn_extent(picture, left, top, right, bottom):
+    """The corners (left, top, right, bottom, inclusive) of what is drawn over the window's
+    ground inside a rectangle, or None; the ground is the colour at its top-right corner."""
+    ground = picture.pixel(right - 1, top)
+    drawn = [(x, y) for x in range(left, right) for y in range(top, bottom)
+             if sum(abs(a - b) for a, b in zip(picture.pixel(x, y), ground)) > 24]
+    if not drawn:
+        return None
+    xs, ys = [x for x, _ in drawn], [y for _, y in drawn]
+    return min(xs), min(ys), max(xs), max(ys)
+
+
 def lamp_colour(rgb):
     """The lamp's colour in the words a person would use."""
     names = {(0, 255, 0): "groen", (255, 255, 0): "geel", (255, 0, 0): "rood"}

@@ -381,6 +381,59 @@ def click_box_button(app, caption):
     raise Failure("no %s button in the box" % caption)
 
 
+# --- what the status line shows ------------------------------------------------
+
+@scenario("a long photo folder named like markup: the status line shows it as it is, both ends")
+def status_line(stage):
+    camera = stage.folder("camera")
+    make_camera(camera, 1)
+    photos = os.path.join(stage.dir, "<b>nope</b>", "this is a rather long photo folder",
+                          "that does not exist at all")
+    stage.write_hive(camera, photos, "0")
+    app = stage.start()
+    app.await_message("'%s'  bestaat niet" % photos)
+    app.screenshot("long-line")
+
+
+@scenario("settings out of reach (no HOME): the reason, then Unknown folders, red lamp, no START")
+def settings_out_of_reach(stage):
+    app = stage.start(env_changes={"HOME": None, "XDG_CONFIG_HOME": None}, await_window=False)
+    boxes = wait_until("the error box", lambda: [w for w, title in app.windows() if title == "Zandrel"])
+    desktop.screenshot(boxes[0], stage.shot("error-box"))
+    desktop.run("xdotool", "windowfocus", "--sync", str(boxes[0]))
+    desktop.press("Return")
+    wait_until("the box to close", lambda: boxes[0] not in [w for w, _ in app.windows()], timeout=30)
+    app.await_window()
+    expect("Cpath", app.text("Cpath"), "Unknown")
+    expect("Fpath", app.text("Fpath"), "Unknown")
+    expect("sAantal", app.caption("sAantal"), "0")
+    expect("sMB", app.caption("sMB"), "0")
+    expect("Message", app.message(), "Instellingen niet te bereiken")
+    expect_state(app, "settings out of reach", Cpath="disabled", Fpath="disabled", start="disabled")
+    expect("the lamp", app.lamp("out-of-reach"), "rood")
+
+
+@scenario("check boxes drawn whole at screen scales 1, 1.25, 1.5 and 2")
+def check_boxes_scaled(stage):
+    problems = []
+    for scale in (1, 1.25, 1.5, 2):
+        app = stage.start(env_changes={"QT_SCALE_FACTOR": str(scale)}, await_window=False)
+        window = wait_until("the window", lambda: [w for w, t in app.windows() if t == "Zandrel"])[0]
+        app.window = desktop.Window(window)
+        time.sleep(1)  # painted
+        picture = app.look("scale-%s" % scale)
+        for name in layout.CHECK_BOX_LABELS:
+            x, y, w, h = layout.pixels(name)
+            box = (int(x * scale), int(y * scale), int((x + w) * scale), int((y + h) * scale))
+            drawn = desktop.drawn_extent(picture, *box)
+            if not drawn or drawn[2] >= box[2] - 1 or drawn[3] >= box[3] - 1 or \
+                    abs((drawn[2] - drawn[0]) - (drawn[3] - drawn[1])) > 1:
+                problems.append("%s at %s: box drawn over %s within %s" % (name, scale, drawn, box))
+        app.close()
+    if problems:
+        raise Failure("; ".join(problems))
+
+
 # --- the screen reader ----------------------------------------------------------
 
 @scenario("a screen reader reads every control at its place, the lamp in words")
@@ -396,11 +449,21 @@ def screen_reader(stage):
         "sAantal": "3", "sMB": folder_megabytes(camera), "Message": READY, "procent": "",
         "sDel": 1, "sAutodatum": 1, "sPreview": 1, "sOpen": 0, "sSet": 0,
         "lamp": "groen"})
+    for figure, caption in (("sAantal", "Totaal"), ("sMB", "Aantal MB's")):
+        expect("the labels naming " + figure, a11y.labelled_by(app.control(figure)), [caption])
     for name in os.listdir(camera):
         os.remove(os.path.join(camera, name))
-    app.window.click("Refresh1")
+    # Enter on the focused Refresh button presses it, and the new verdict is told.
+    desktop.run("xdotool", "windowfocus", "--sync", str(app.window.id))
+    wait_until("Refresh with the focus", lambda: "focused" in app.control("Refresh1").states, timeout=30)
+    app.screenshot("focus")
+    heard = a11y.announced_names(lambda: desktop.press("Return"), EMPTY)
+    if EMPTY not in heard:
+        raise Failure("the new status line was not announced; heard %r" % heard)
     app.await_message(EMPTY)
     a11y_check.check_lamp(app, "geel")
+    app.window.click("sFotoaan")
+    wait_until("sPreview unticked by its caption", lambda: not app.ticked("sPreview"), timeout=30)
     os.rmdir(camera)
     app.window.click("Refresh1")
     app.await_message(NOT_CONNECTED)

@@ -63,9 +63,15 @@ class Stage:
 
     # --- the program ---------------------------------------------------------
 
-    def start(self, cwd=None):
+    def start(self, cwd=None, env_changes=None, await_window=True):
+        """env_changes: variables to set, or to unset where the value is None."""
         env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=self.config,
                    ZANDREL_E2E_LAUNCHES=self.launch_log)
+        for name, value in (env_changes or {}).items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
         log_path = os.path.join(self.dir, "program-%d.log" % len(self.running))
         with open(log_path, "w") as log:
             process = subprocess.Popen([self.binary], cwd=cwd or self.dir, env=env,
@@ -74,7 +80,8 @@ class Stage:
             pass
         running = Running(process, self)
         self.running.append(running)
-        running.await_window()
+        if await_window:
+            running.await_window()
         return running
 
     def cleanup(self):

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QTransform>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,6 +28,29 @@ void keepExiv2Quiet()
     (void)muted;
 }
 
+// A camera held on its side writes the picture as the sensor saw it and says in
+// the EXIF orientation (1 to 8) how to turn it upright; its thumbnail is stored
+// the same way.
+QImage upright(const QImage& picture, int orientation)
+{
+    switch (orientation) {
+    case 2: return picture.mirrored(true, false);
+    case 3: return picture.mirrored(true, true);
+    case 4: return picture.mirrored(false, true);
+    case 5: return picture.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6: return picture.transformed(QTransform().rotate(90));
+    case 7: return picture.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8: return picture.transformed(QTransform().rotate(270));
+    default: return picture;
+    }
+}
+
+int exifOrientation(const Exiv2::ExifData& exif)
+{
+    const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    return found == exif.end() ? 1 : QString::fromStdString(found->toString()).toInt();
+}
+
 // The thumbnail the camera wrote into the EXIF block; a null image when there is none.
 QImage embeddedThumbnail(const QString& path)
 {
@@ -39,7 +63,7 @@ QImage embeddedThumbnail(const QString& path)
         QImage picture;
         if (bytes.size_ > 0)
             picture.loadFromData(bytes.pData_, int(bytes.size_));
-        return picture;
+        return upright(picture, exifOrientation(image->exifData()));
     } catch (const Exiv2::AnyError&) {
         return QImage();
     }
@@ -60,7 +84,11 @@ QImage decodedAtBoxSize(const QString& path, QSize boxSize)
     QImageReader reader(&file);
     if (reader.format() != "jpeg")
         return QImage();
-    reader.setScaledSize(boxSize);
+    // The reader turns the image upright after scaling it, so a sideways one is
+    // scaled to the box turned on its side.
+    reader.setAutoTransform(true);
+    reader.setScaledSize(reader.transformation() & QImageIOHandler::TransformationRotate90 ? boxSize.transposed()
+                                                                                            : boxSize);
     return reader.read();
 }
 

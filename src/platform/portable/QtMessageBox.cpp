@@ -9,6 +9,7 @@ int QtMessageBox::Show(const QString& prompt, int flags, const QString& title)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
+    box.setTextFormat(Qt::PlainText);  // a folder's name is shown as it is, never as markup
     box.setText(QString(prompt).replace(QLatin1String("\r\n"), QLatin1String("\n")));
     const bool yesNo = (flags & 0xF) == MB_YESNO;
     box.setStandardButtons(yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
