@@ -65,10 +65,21 @@ TEST(CopyRunFaults, AReadOnlyCameraFileIsKeptAndStopsTheRun)
     f.expectNothingLost();
 }
 
-// The camera is unplugged while the run lets the window handle its events.
-void unplugDuringTheFirstFile(CopyRunFixture& f, const QString& unpluggedAt)
+// Runs what at the first file's pass of pending events, which comes right
+// after the copy is published.
+void atTheFirstEventPass(HookedFileSystem& fs, std::function<void()> what)
 {
-    QTimer::singleShot(0, [&f, unpluggedAt] { ASSERT_TRUE(QDir().rename(f.camera, unpluggedAt)); });
+    auto done = std::make_shared<bool>(false);
+    fs.beforeCopy = [what, done](const QString&, const QString&) {
+        if (!std::exchange(*done, true))
+            QTimer::singleShot(0, what);
+    };
+}
+
+// The camera is unplugged while the run lets the window handle its events.
+void unplugDuringTheFirstFile(CopyRunFixture& f, HookedFileSystem& fs, const QString& unpluggedAt)
+{
+    atTheFirstEventPass(fs, [&f, unpluggedAt] { ASSERT_TRUE(QDir().rename(f.camera, unpluggedAt)); });
     f.run();
     QDir().rename(unpluggedAt, f.camera);  // plugged in again, to see what it still holds
 }
@@ -77,12 +88,13 @@ TEST(CopyRunFaults, TheCameraUnpluggedDuringTheRunStopsIt)
 {
     for (int emptying : {0, 1}) {
         SCOPED_TRACE(emptying);
-        CopyRunFixture f;
+        auto fs = std::make_shared<HookedFileSystem>();
+        CopyRunFixture f(fs);
         f.window().sDel.setValue(emptying);
         f.cameraFile("a.JPG", smallJpeg(Qt::red));
         f.cameraFile("b.JPG", smallJpeg(Qt::green));
         f.cameraFile("c.JPG", smallJpeg(Qt::blue));
-        unplugDuringTheFirstFile(f, f.t.path("unplugged"));
+        unplugDuringTheFirstFile(f, *fs, f.t.path("unplugged"));
         // Emptying, the first file cannot be deleted any more; keeping it, the second cannot be read.
         EXPECT_EQ(f.window().Message.Caption(), emptying ? "ERROR kopiëren van a.JPG" : "ERROR kopiëren van b.JPG");
         EXPECT_EQ(f.targetNames(), QStringList({"a.JPG"}));
@@ -92,15 +104,16 @@ TEST(CopyRunFaults, TheCameraUnpluggedDuringTheRunStopsIt)
     }
 }
 
-TEST(CopyRunFaults, ClosingTheWindowStopsAfterTheCurrentFileAndThenCloses)
+TEST(CopyRunFaults, ClosingTheWindowAtAnEventPassStopsAfterThatFileAndThenCloses)
 {
-    CopyRunFixture f;
+    auto fs = std::make_shared<HookedFileSystem>();
+    CopyRunFixture f(fs);
     f.window().sDel.setValue(1);
     f.setOpenAfterwards(true);
     for (const char* name : {"a.dat", "b.dat", "c.dat"})
         f.cameraFile(name, 200000);
     bool closedAtOnce = true;
-    QTimer::singleShot(0, [&] { closedAtOnce = f.window().close(); });
+    atTheFirstEventPass(*fs, [&] { closedAtOnce = f.window().close(); });
     f.run();
     EXPECT_FALSE(closedAtOnce);  // the run was under way
     EXPECT_FALSE(f.window().isVisible());

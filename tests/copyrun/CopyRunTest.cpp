@@ -178,7 +178,7 @@ TEST(CopyRunEmptying, CountsDownFromTheCameraAndChecksEachCopyOnDisk)
     f.run();
     EXPECT_EQ(count.from("4"), QStringList({"4", "3", "2", "1", "0"}));
     EXPECT_EQ(megabytes.from("4"), QStringList({"4", "3", "2", "1", "0"}));
-    EXPECT_EQ(fs->checks, std::vector<CopyCheck>(4, CopyCheck::VerifiedOnDisk));
+    EXPECT_EQ(fs->checks(), std::vector<CopyCheck>(4, CopyCheck::VerifiedOnDisk));
     EXPECT_EQ(f.window().Message.Caption(), kDone);
     EXPECT_EQ(f.window().Stoplicht.BackColor(), Green);
     EXPECT_FALSE(f.window().start.Enabled());  // the check at the end found the camera empty
@@ -193,7 +193,7 @@ TEST(CopyRunEmptying, CameraKeptGetsThePlainCopy)
     f.window().sDel.setValue(0);
     f.cameraFile("1.dat", 100);
     f.run();
-    EXPECT_EQ(fs->checks, std::vector<CopyCheck>{CopyCheck::Plain});
+    EXPECT_EQ(fs->checks(), std::vector<CopyCheck>{CopyCheck::Plain});
     EXPECT_EQ(f.cameraNames(), QStringList({"1.dat"}));
 }
 

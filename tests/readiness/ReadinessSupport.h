@@ -68,6 +68,11 @@ public:
         real_.CopyFile(source, target, check);
     }
     void DeleteFile(const QString& path) override { real_.DeleteFile(path); }
+    std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
+                                          const CopyControl& control) override
+    {
+        return real_.StageCopy(source, targetFolder, check, control);
+    }
 
     // What the drive of a folder is called, straight from the real file system.
     QString driveLetterOf(const QString& path) { return real_.GetDrive(real_.GetDriveName(path)).driveletter; }
