@@ -71,7 +71,14 @@ std::unique_ptr<StagedCopy> HookedFileSystem::StageCopy(const QString& source, c
     log(QStringLiteral("stage"), source);
     if (whileStaging)
         whileStaging(source);
-    auto real = LinuxFileSystem::StageCopy(source, targetFolder, check, control);
+    CopyControl hooked = control;
+    hooked.progress = [this, source, &control](qint64 done, qint64 total) {
+        if (whileReading)
+            whileReading(source, done);
+        if (control.progress)
+            control.progress(done, total);
+    };
+    auto real = LinuxFileSystem::StageCopy(source, targetFolder, check, hooked);
     return std::make_unique<HookedCopy>(*this, source, std::move(real));
 }
 

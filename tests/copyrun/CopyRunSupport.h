@@ -28,6 +28,7 @@ public:
 
     // On the copy's own threads.
     std::function<void(const QString& source)> whileStaging;
+    std::function<void(const QString& source, qint64 bytesRead)> whileReading;
     std::function<void(const QString& source)> whileVerifying;
     // On the window's thread, right before the copy is published.
     std::function<void(const QString& source, const QString& target)> beforeCopy;
