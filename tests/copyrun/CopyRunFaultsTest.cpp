@@ -197,8 +197,9 @@ TEST(CopyRunFaults, ACameraFileChangedOrSwappedAfterItWasListedIsKeptAndStopsThe
             };
         } else {
             fs->whileStaging = [&](const QString& source) {
-                if (source == b)
+                if (source == b) {
                     ASSERT_TRUE(QFile::remove(b) && QFile::link(elsewhere, b));
+                }
             };
         }
         f.run();
