@@ -187,8 +187,13 @@ void CopyRun::showPreview(const QString& target)
 
 void CopyRun::deleteCameraFile(StagedCopy& copy)
 {
+    const QString camera = window_.Cpath.Text();
+    // Changed by someone else since the run last looked: the next recount is a real one.
+    if (fileSystem_.FolderStamp(camera) != tally_.stamp())
+        tally_.forget();
     copy.deleteSource();
     tally_.fileDeleted(copy.size());
+    tally_.setStamp(fileSystem_.FolderStamp(camera));
 }
 
 void CopyRun::showProgress()

@@ -2,6 +2,7 @@
 
 #include "platform/PlatformError.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -87,6 +88,9 @@ public:
     // target's name. Throws TargetTaken when the name was taken meanwhile.
     virtual void CopyFile(const QString& source, const QString& target, CopyCheck check) = 0;
     virtual void DeleteFile(const QString& path) = 0;
+    // Something that changes whenever an entry of the folder is added, removed
+    // or renamed; empty when the file system cannot tell.
+    virtual QByteArray FolderStamp(const QString& path) { (void)path; return QByteArray(); }
     // CopyFile in two halves: the work on the contents, which may run on another
     // thread, and the publishing. Throws PlatformError like CopyFile.
     virtual std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder,
