@@ -142,21 +142,29 @@ public:
 
     void verify(const CopyControl& control) override
     {
-        if (check_ == CopyCheck::VerifiedOnDisk)
-            failing(QString(), [&] { verifyOnDisk(temp_->fd(), info_.st_size, hash_, control); });
+        failing(QString(), [&] { checkOnDisk(control); });
     }
 
     void publish(const QString& target) override
     {
-        failing(target, [&] {
-            const TargetPath where = splitTarget(target);
-            if (where.folder != nativePath(folderText_))
-                fail(QStringLiteral("de kopie staat klaar in een andere map"));
-            checkSourceUnchanged(sourcePath_, info_);
-            safecopy::publish(folder_.get(), *temp_, where.name);
-            if (check_ == CopyCheck::VerifiedOnDisk)
-                syncFolder(folder_.get(), temp_->fd(), where.name);
-        });
+        failing(target, [&] { publishAs(splitTarget(target)); });
+    }
+
+    // The steps themselves, failing with StepFailed or NameTaken.
+    void checkOnDisk(const CopyControl& control)
+    {
+        if (check_ == CopyCheck::VerifiedOnDisk)
+            verifyOnDisk(temp_->fd(), info_.st_size, hash_, control);
+    }
+
+    void publishAs(const TargetPath& where)
+    {
+        if (where.folder != nativePath(folderText_))
+            fail(QStringLiteral("de kopie staat klaar in een andere map"));
+        checkSourceUnchanged(sourcePath_, info_);
+        safecopy::publish(folder_.get(), *temp_, where.name);
+        if (check_ == CopyCheck::VerifiedOnDisk)
+            syncFolder(folder_.get(), temp_->fd(), where.name);
     }
 
     void deleteSource() override
@@ -203,17 +211,21 @@ private:
 
 void LinuxFileSystem::CopyFile(const QString& source, const QString& target, CopyCheck check)
 {
-    QString folder;
     try {
         if (!isPathText(source) || !isPathText(target))
             fail(EINVAL);
-        folder = QFile::decodeName(splitTarget(target).folder);
+        const TargetPath where = splitTarget(target);
+        const QString folder = QFile::decodeName(where.folder);
+        LinuxStagedCopy copy(source, folder, check);
+        sweepOnce(folder, copy.folder());
+        copy.stage(CopyControl{});
+        copy.checkOnDisk(CopyControl{});
+        copy.publishAs(where);
+    } catch (const NameTaken&) {
+        throw TargetTaken(copyText(source, target, QStringLiteral("die naam is intussen in gebruik genomen")));
     } catch (const StepFailed& failure) {
         throw PlatformError(copyText(source, target, failure.reason));
     }
-    const std::unique_ptr<StagedCopy> copy = StageCopy(source, folder, check, CopyControl{});
-    copy->verify(CopyControl{});
-    copy->publish(target);
 }
 
 std::unique_ptr<StagedCopy> LinuxFileSystem::StageCopy(const QString& source, const QString& targetFolder,
