@@ -6,7 +6,7 @@ namespace zandrel {
 
 namespace {
 
-bool isUserInput(QEvent::Type type)
+bool waitsForTheEventPass(QEvent::Type type)
 {
     switch (type) {
     case QEvent::MouseButtonPress:
@@ -42,7 +42,7 @@ InputGate::~InputGate()
 
 bool InputGate::eventFilter(QObject* receiver, QEvent* event)
 {
-    if (!isUserInput(event->type()) || !receiver->isWidgetType())
+    if (!waitsForTheEventPass(event->type()) || !receiver->isWidgetType())
         return false;
     held_.emplace_back(receiver, std::unique_ptr<QEvent>(event->clone()));
     return true;
