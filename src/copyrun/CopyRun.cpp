@@ -2,18 +2,39 @@
 
 #include "app/Zandrel.h"
 #include "copyrun/CameraTally.h"
+#include "copyrun/CopyPipeline.h"
+#include "copyrun/InputGate.h"
 #include "copyrun/Percentage.h"
 #include "copyrun/TargetName.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QtGlobal>
 
 namespace zandrel {
+
+namespace {
+
+// While the window waits for a copy it repaints and answers the desktop and
+// assistive technology, but runs no handler: clicks, keys and timers wait for
+// the file's one pass of pending events.
+constexpr QEventLoop::ProcessEventsFlags kWhileWaiting =
+    QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers | QEventLoop::WaitForMoreEvents;
+
+// Called from the copy's threads: ends the window's wait for more events.
+void wakeWindow()
+{
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+}
+
+}  // namespace
 
 CopyRun::CopyRun(Zandrel& window, const bool& stopRequested, CameraTally& tally)
     : window_(window), fileSystem_(*window.platform().fileSystem), stopRequested_(stopRequested), tally_(tally)
 {
 }
+
+// Stops the work ahead at once; copies not yet published are removed.
+CopyRun::~CopyRun() = default;
 
 void CopyRun::execute()
 {
@@ -21,22 +42,27 @@ void CopyRun::execute()
     const QString camera = window_.Cpath.Text();
     if (!fileSystem_.FolderExists(camera))
         return finish();
-    const bool targetReady = createTargetFolder();
+    const QString targetFailure = createTargetFolder();
     QStringList names;
     try {
         names = fileSystem_.GetFolder(camera)->Files();
-    } catch (const PlatformError&) {
-        return stop(camera);  // the camera cannot be read: no file name to tell
+    } catch (const PlatformError& error) {
+        return stop(camera, error.text());  // the camera cannot be read: no file name to tell
     }
-    if (!targetReady && !names.isEmpty())
-        return stop(names.first());
-    for (const QString& name : names) {
+    if (!targetFailure.isEmpty() && !names.isEmpty())
+        return stop(names.first(), targetFailure);
+    copyAll(names);
+}
+
+void CopyRun::copyAll(const QStringList& names)
+{
+    for (qsizetype index = 0; index < names.size(); ++index) {
         try {
-            takeUp(name);
-        } catch (const PlatformError&) {
+            takeUp(names, index);
+        } catch (const PlatformError& error) {
             // Whatever went wrong, the camera file is still where it was, and
             // whatever reached the target under a photo's name is complete.
-            return stop(name);
+            return stop(names[index], error.text());
         }
         if (stopRequested_)
             return;
@@ -46,6 +72,8 @@ void CopyRun::execute()
 
 void CopyRun::begin()
 {
+    window_.Message.widget()->setToolTip(QString());
+    window_.Message.widget()->setAccessibleDescription(QString());
     window_.Refresh1_Click();
     window_.DisableControls();
     total_ = window_.sAantal.Caption().toLongLong();
@@ -58,38 +86,73 @@ void CopyRun::begin()
 
 // Only the last level is made, so the photo folder itself must exist. With an
 // empty subfolder name the tested path ends in a separator and exists already.
-bool CopyRun::createTargetFolder()
+// Returns why the folder cannot be made, or nothing when it is there.
+QString CopyRun::createTargetFolder()
 {
     const QString folder = targetFolder();
     if (fileSystem_.FolderExists(folder))
-        return true;
+        return QString();
     try {
         fileSystem_.CreateFolder(folder);
-        return true;
-    } catch (const PlatformError&) {
-        return false;
+        return QString();
+    } catch (const PlatformError& error) {
+        return error.text();
     }
 }
 
-void CopyRun::takeUp(const QString& name)
+void CopyRun::takeUp(const QStringList& names, qsizetype index)
 {
     ++counter_;
-    const QString source = joinPath(window_.Cpath.Text(), name);
+    const QString& name = names[index];
     // Read once, so that the check the copy gets matches what happens to the camera file.
     const bool emptying = window_.sDel.Value() == 1;
-    const QString target = copyUnderFreeName(source, name, emptying ? CopyCheck::VerifiedOnDisk : CopyCheck::Plain);
+    const std::unique_ptr<StagedCopy> copy =
+        awaitCopy(names, index, emptying ? CopyCheck::VerifiedOnDisk : CopyCheck::Plain);
+    if (!copy)
+        return;  // the window is being closed: this camera file stays
+    const QString target = publishUnderFreeName(*copy, name);
     QCoreApplication::processEvents();
     if (!fileSystem_.FileExists(target))
         throw PlatformError(QStringLiteral("De kopie '%1' is niet aangekomen.").arg(target));
     showPreview(target);
     window_.Message.setCaption(readableName(name));
     if (emptying)
-        deleteCameraFile(source);
+        deleteCameraFile(*copy);
     window_.RecountCamera();
     showProgress();
 }
 
-QString CopyRun::copyUnderFreeName(const QString& source, const QString& name, CopyCheck check)
+// The copy of names[index], finished and checked off the window's thread;
+// nothing when the window was closed meanwhile.
+std::unique_ptr<StagedCopy> CopyRun::awaitCopy(const QStringList& names, qsizetype index, CopyCheck check)
+{
+    if (!pipeline_ || pipeline_->check() != check)
+        startPipeline(names, index, check);
+    const qsizetype at = index - pipelineFirst_;
+    if (!pipeline_->ready(at)) {
+        const InputGate gate;
+        while (!pipeline_->ready(at) && !stopRequested_) {
+            QCoreApplication::processEvents(kWhileWaiting);
+            // The bar moves within a large file; the percentage waits for its end.
+            window_.ProgressBar.setValue(float(counter_ - 1) + pipeline_->shareDone(at));
+        }
+    }
+    if (stopRequested_)
+        return nullptr;
+    return pipeline_->take(at);
+}
+
+void CopyRun::startPipeline(const QStringList& names, qsizetype first, CopyCheck check)
+{
+    pipeline_.reset();  // what the last one read ahead was for the other check
+    QStringList sources;
+    for (qsizetype index = first; index < names.size(); ++index)
+        sources << joinPath(window_.Cpath.Text(), names[index]);
+    pipelineFirst_ = first;
+    pipeline_ = std::make_unique<CopyPipeline>(fileSystem_, sources, targetFolder(), check, wakeWindow);
+}
+
+QString CopyRun::publishUnderFreeName(StagedCopy& copy, const QString& name)
 {
     int first = 0;
     for (;;) {
@@ -97,7 +160,7 @@ QString CopyRun::copyUnderFreeName(const QString& source, const QString& name, C
         if (!free)
             throw PlatformError(QStringLiteral("Geen vrije naam voor '%1' in '%2'.").arg(name, targetFolder()));
         try {
-            fileSystem_.CopyFile(source, free->path, check);
+            copy.publish(free->path);
             return free->path;
         } catch (const TargetTaken&) {
             first = free->number + 1;  // another writer got there first
@@ -122,11 +185,15 @@ void CopyRun::showPreview(const QString& target)
     window_.Image1.Refresh();
 }
 
-void CopyRun::deleteCameraFile(const QString& source)
+void CopyRun::deleteCameraFile(StagedCopy& copy)
 {
-    const qint64 bytes = QFileInfo(source).size();
-    fileSystem_.DeleteFile(source);
-    tally_.fileDeleted(bytes);
+    const QString camera = window_.Cpath.Text();
+    // Changed by someone else since the run last looked: the next recount is a real one.
+    if (fileSystem_.FolderStamp(camera) != tally_.stamp())
+        tally_.forget();
+    copy.deleteSource();
+    tally_.fileDeleted(copy.size());
+    tally_.setStamp(fileSystem_.FolderStamp(camera));
 }
 
 void CopyRun::showProgress()
@@ -137,6 +204,7 @@ void CopyRun::showProgress()
 
 void CopyRun::finish()
 {
+    pipeline_.reset();
     window_.Image1.setPicture(QImage());
     window_.Image1.Refresh();
     window_.repaint();
@@ -149,10 +217,15 @@ void CopyRun::finish()
 }
 
 // The lamp, the preview and the progress keep what they showed; `start` stays
-// locked until a readiness check finds the window ready again.
-void CopyRun::stop(const QString& name)
+// locked until a readiness check finds the window ready again. The line names
+// the file; why it failed is there for whoever looks closer, and in the journal.
+void CopyRun::stop(const QString& name, const QString& reason)
 {
+    pipeline_.reset();
     window_.Message.setCaption(QStringLiteral("ERROR kopiëren van ") + readableName(name));
+    window_.Message.widget()->setToolTip(reason);
+    window_.Message.widget()->setAccessibleDescription(reason);
+    qWarning("%s", qUtf8Printable(reason));
     window_.EnableControls();
 }
 

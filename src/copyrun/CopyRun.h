@@ -5,10 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace zandrel {
 
 class Zandrel;
 class CameraTally;
+class CopyPipeline;
 
 // One press of `start`: every camera file copied under a free name, with preview,
 // progress and, when asked, the camera emptied behind it. Lives for that run only.
@@ -16,18 +19,22 @@ class CopyRun {
 public:
     // `stopRequested` is raised when the window is closed during the run.
     CopyRun(Zandrel& window, const bool& stopRequested, CameraTally& tally);
+    ~CopyRun();
     void execute();
 
 private:
     void begin();
-    bool createTargetFolder();
-    void takeUp(const QString& name);
-    QString copyUnderFreeName(const QString& source, const QString& name, CopyCheck check);
+    QString createTargetFolder();
+    void copyAll(const QStringList& names);
+    void takeUp(const QStringList& names, qsizetype index);
+    std::unique_ptr<StagedCopy> awaitCopy(const QStringList& names, qsizetype index, CopyCheck check);
+    void startPipeline(const QStringList& names, qsizetype first, CopyCheck check);
+    QString publishUnderFreeName(StagedCopy& copy, const QString& name);
     void showPreview(const QString& target);
-    void deleteCameraFile(const QString& source);
+    void deleteCameraFile(StagedCopy& copy);
     void showProgress();
     void finish();
-    void stop(const QString& name);
+    void stop(const QString& name, const QString& reason);
     QString targetFolder() const;
 
     Zandrel& window_;
@@ -36,6 +43,8 @@ private:
     CameraTally& tally_;
     qint64 total_ = 0;
     qint64 counter_ = 0;
+    std::unique_ptr<CopyPipeline> pipeline_;
+    qsizetype pipelineFirst_ = 0;  // the index of names at which the pipeline started
 };
 
 }  // namespace zandrel

@@ -1,4 +1,5 @@
 #include "app/Zandrel.h"
+#include "readiness/ShownMegabytes.h"
 
 namespace zandrel {
 
@@ -13,12 +14,15 @@ void Zandrel::RecountCamera()
         return;
     }
     if (tally_.dueForRealCount(camera)) {
+        // Looked at first, so that a change while counting shows at the next recount.
+        const QByteArray stamp = fileSystem.FolderStamp(camera);
         const auto folder = fileSystem.GetFolder(camera);
         const qint64 count = folder->Count();
         tally_.realCount(camera, count, folder->Size());
+        tally_.setStamp(stamp);
     }
     sAantal.setCaption(QString::number(tally_.count()));
-    sMB.setCaption(QString::number(tally_.bytes() / 1000000));
+    sMB.setCaption(QString::number(shownMegabytes(tally_.bytes())));
 }
 
 }  // namespace zandrel

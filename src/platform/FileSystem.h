@@ -3,8 +3,11 @@
 #include "platform/PlatformError.h"
 
 #include <QDir>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <functional>
 #include <memory>
 
 namespace zandrel {
@@ -65,6 +68,33 @@ enum class CopyCheck {
     VerifiedOnDisk // the source will be deleted: flush, read back and compare first
 };
 
+// What the work on a file's contents listens to while it runs off the window's
+// thread: a stop asked for, and where it has got to.
+struct CopyControl {
+    const std::atomic<bool>* cancelled = nullptr;       // looked at between chunks
+    std::function<void(qint64 done, qint64 total)> progress;  // bytes; called from the working thread
+    bool stopped() const { return cancelled && cancelled->load(std::memory_order_relaxed); }
+};
+
+// A camera file copied into a target folder under no name yet. Dropped before it
+// is published, it leaves nothing behind, and the camera file is untouched.
+// Staging and verifying may run on any thread; the rest on the caller's.
+class StagedCopy {
+public:
+    virtual ~StagedCopy() = default;
+    // The camera file's size, from the one look the copy took at it.
+    virtual qint64 size() const = 0;
+    // For a verified copy: flushed, read back from the disk and compared.
+    virtual void verify(const CopyControl& control) = 0;
+    // Makes the copy appear under target, never replacing a file; throws
+    // TargetTaken when the name was taken meanwhile. Fails when the camera file
+    // is no longer the one that was copied.
+    virtual void publish(const QString& target) = 0;
+    // Deletes the camera file, only when it is still the one that was copied
+    // and it is not write-protected.
+    virtual void deleteSource() = 0;
+};
+
 // Every file and folder operation of the program. FolderExists and FileExists
 // never fail; every other operation throws PlatformError when it cannot do its work.
 class FileSystem {
@@ -80,6 +110,13 @@ public:
     // target's name. Throws TargetTaken when the name was taken meanwhile.
     virtual void CopyFile(const QString& source, const QString& target, CopyCheck check) = 0;
     virtual void DeleteFile(const QString& path) = 0;
+    // Something that changes whenever an entry of the folder is added, removed
+    // or renamed; empty when the file system cannot tell.
+    virtual QByteArray FolderStamp(const QString& path) { (void)path; return QByteArray(); }
+    // CopyFile in two halves: the work on the contents, which may run on another
+    // thread, and the publishing. Throws PlatformError like CopyFile.
+    virtual std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder,
+                                                  CopyCheck check, const CopyControl& control) = 0;
 };
 
 }  // namespace zandrel

@@ -1,4 +1,5 @@
 #include "app/Zandrel.h"
+#include "readiness/ShownMegabytes.h"
 
 namespace zandrel {
 
@@ -13,7 +14,6 @@ struct CheckFailed {
     QString message;
 };
 
-constexpr qint64 kBytesPerShownMegabyte = 1000000;
 constexpr double kRoomToSpare = 10;  // in free-space megabytes of 1024 * 1000 bytes
 
 // Files directly in the camera folder, and the size of everything below it.
@@ -22,7 +22,7 @@ void measureCamera(Zandrel& w, FileSystem& fs)
     try {
         const std::unique_ptr<Folder> folder = fs.GetFolder(w.Cpath.Text());
         w.sAantal.setCaption(QString::number(folder->Count()));
-        w.sMB.setCaption(QString::number(folder->Size() / kBytesPerShownMegabyte));
+        w.sMB.setCaption(QString::number(shownMegabytes(folder->Size())));
     } catch (const PlatformError&) {
         // Half-measured figures would promise a run that cannot be trusted.
         w.sAantal.setCaption(QStringLiteral("0"));

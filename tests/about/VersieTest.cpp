@@ -2,6 +2,8 @@
 #include "support/TestWindow.h"
 
 #include <QDir>
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <gtest/gtest.h>
 
 namespace zandrel::test {
@@ -103,7 +105,14 @@ TEST(Versie, ClickedDuringARunTheRunWaitsForTheAnswerAndGoesOn)
         runActiveWhileShown = w.copyRunActive();
         arrivedWhileShown = QDir(photos + QStringLiteral("/2026 December")).entryList(QDir::Files);
     };
-    QMetaObject::invokeMethod(w.Versie.widget(), "click", Qt::QueuedConnection);
+    // The user's click, waiting in the queue until the run lets the window handle it.
+    QWidget* versie = w.Versie.widget();
+    const QPointF centre = QRectF(versie->rect()).center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(versie, new QMouseEvent(type, centre, versie->mapToGlobal(centre), Qt::LeftButton,
+                                                            type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                                             : Qt::NoButton,
+                                                            Qt::NoModifier));
     w.start.click();
 
     ASSERT_EQ(t.messageBox->shown.size(), 1u);

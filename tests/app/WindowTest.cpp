@@ -1,9 +1,7 @@
 #include "support/TestWindow.h"
 
 #include "app/StatusLabel.h"
-#include "platform/linux/ExivPictureLoader.h"
-#include "platform/linux/HiveRegistry.h"
-#include "platform/linux/LinuxFileSystem.h"
+#include "platform/portable/HiveRegistry.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAbstractButton>
@@ -345,7 +343,7 @@ TEST(StartUp, SettingsOutOfReachShowNoDesignTextAndOfferNoRun)
 {
     TestWindow t;
     Platform platform{t.fileSystem, std::make_shared<HiveRegistryService>(QString()), t.launcher, t.messageBox,
-                      std::make_shared<ExivPictureLoader>(), t.clock};
+                      Platform::System().pictures, t.clock};
     Zandrel w(std::move(platform));
     w.Start();
     ASSERT_EQ(t.messageBox->shown.size(), 1u);

@@ -1,9 +1,15 @@
 #include "copyrun/CopyRunSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
+#include <utility>
 #include <unistd.h>
 
 namespace zandrel::test {
@@ -43,10 +49,21 @@ TEST(CopyRunFaults, AReadOnlyCameraFileIsKeptAndStopsTheRun)
     f.expectNothingLost();
 }
 
-// The camera is unplugged while the run lets the window handle its events.
-void unplugDuringTheFirstFile(CopyRunFixture& f, const QString& unpluggedAt)
+// Runs what at the first file's pass of pending events, which comes right
+// after the copy is published.
+void atTheFirstEventPass(HookedFileSystem& fs, std::function<void()> what)
 {
-    QTimer::singleShot(0, [&f, unpluggedAt] { ASSERT_TRUE(QDir().rename(f.camera, unpluggedAt)); });
+    auto done = std::make_shared<bool>(false);
+    fs.beforeCopy = [what, done](const QString&, const QString&) {
+        if (!std::exchange(*done, true))
+            QTimer::singleShot(0, what);
+    };
+}
+
+// The camera is unplugged while the run lets the window handle its events.
+void unplugDuringTheFirstFile(CopyRunFixture& f, HookedFileSystem& fs, const QString& unpluggedAt)
+{
+    atTheFirstEventPass(fs, [&f, unpluggedAt] { ASSERT_TRUE(QDir().rename(f.camera, unpluggedAt)); });
     f.run();
     QDir().rename(unpluggedAt, f.camera);  // plugged in again, to see what it still holds
 }
@@ -55,12 +72,13 @@ TEST(CopyRunFaults, TheCameraUnpluggedDuringTheRunStopsIt)
 {
     for (int emptying : {0, 1}) {
         SCOPED_TRACE(emptying);
-        CopyRunFixture f;
+        auto fs = std::make_shared<HookedFileSystem>();
+        CopyRunFixture f(fs);
         f.window().sDel.setValue(emptying);
         f.cameraFile("a.JPG", smallJpeg(Qt::red));
         f.cameraFile("b.JPG", smallJpeg(Qt::green));
         f.cameraFile("c.JPG", smallJpeg(Qt::blue));
-        unplugDuringTheFirstFile(f, f.t.path("unplugged"));
+        unplugDuringTheFirstFile(f, *fs, f.t.path("unplugged"));
         // Emptying, the first file cannot be deleted any more; keeping it, the second cannot be read.
         EXPECT_EQ(f.window().Message.Caption(), emptying ? "ERROR kopiëren van a.JPG" : "ERROR kopiëren van b.JPG");
         EXPECT_EQ(f.targetNames(), QStringList({"a.JPG"}));
@@ -70,15 +88,16 @@ TEST(CopyRunFaults, TheCameraUnpluggedDuringTheRunStopsIt)
     }
 }
 
-TEST(CopyRunFaults, ClosingTheWindowStopsAfterTheCurrentFileAndThenCloses)
+TEST(CopyRunFaults, ClosingTheWindowAtAnEventPassStopsAfterThatFileAndThenCloses)
 {
-    CopyRunFixture f;
+    auto fs = std::make_shared<HookedFileSystem>();
+    CopyRunFixture f(fs);
     f.window().sDel.setValue(1);
     f.setOpenAfterwards(true);
     for (const char* name : {"a.dat", "b.dat", "c.dat"})
         f.cameraFile(name, 200000);
     bool closedAtOnce = true;
-    QTimer::singleShot(0, [&] { closedAtOnce = f.window().close(); });
+    atTheFirstEventPass(*fs, [&] { closedAtOnce = f.window().close(); });
     f.run();
     EXPECT_FALSE(closedAtOnce);  // the run was under way
     EXPECT_FALSE(f.window().isVisible());
@@ -87,6 +106,95 @@ TEST(CopyRunFaults, ClosingTheWindowStopsAfterTheCurrentFileAndThenCloses)
     EXPECT_EQ(f.targetNames(), QStringList({"a.dat"}));
     EXPECT_TRUE(f.t.launcher->launches.empty());
     f.expectNothingLost();
+}
+
+TEST(CopyRunFaults, ClosingDuringALargeFileEndsAtOnceAndKeepsItsCameraFile)
+{
+    auto fs = std::make_shared<HookedFileSystem>();
+    CopyRunFixture f(fs);
+    f.window().sDel.setValue(1);
+    f.window().sPreview.setValue(0);
+    f.cameraFile("a.dat", 1000);
+    f.cameraFile("b.MOV", 16 << 20);
+    f.cameraFile("c.dat", 1000);
+    QElapsedTimer sinceClose;
+    QObject context;
+    // A card that takes seconds over the movie; the window is closed when a few megabytes are read.
+    fs->whileReading = [&](const QString& source, qint64 done) {
+        if (!source.endsWith("b.MOV"))
+            return;
+        if (done == 4 << 20)
+            QMetaObject::invokeMethod(&context, [&] {
+                sinceClose.start();
+                f.window().close();
+            }, Qt::QueuedConnection);
+        QThread::msleep(100);
+    };
+    f.run();
+    ASSERT_TRUE(sinceClose.isValid()) << "never closed";
+    EXPECT_LT(sinceClose.elapsed(), 1000);
+    EXPECT_FALSE(f.window().isVisible());
+    EXPECT_FALSE(f.window().copyRunActive());
+    EXPECT_EQ(f.cameraNames(), QStringList({"b.MOV", "c.dat"}));
+    EXPECT_EQ(f.targetNames(), QStringList({"a.dat"}));  // hidden files too: no temporary file
+    EXPECT_EQ(fs->liveCopies(), 0);
+    f.expectNothingLost();
+}
+
+void append(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append) && file.write(bytes) == bytes.size());
+}
+
+// The camera file the run would delete is not the one it copied: it grew after
+// it was read, grew after its copy was published, or is a link swapped in.
+TEST(CopyRunFaults, ACameraFileChangedOrSwappedAfterItWasListedIsKeptAndStopsTheRun)
+{
+    enum Change { GrownAfterReading, GrownAfterPublishing, SwappedForALink };
+    for (Change change : {GrownAfterReading, GrownAfterPublishing, SwappedForALink}) {
+        SCOPED_TRACE(change);
+        auto fs = std::make_shared<HookedFileSystem>();
+        CopyRunFixture f(fs);
+        f.window().sDel.setValue(1);
+        f.window().sPreview.setValue(0);
+        f.cameraFile("a.dat", 1000);
+        const QString b = f.cameraFile("b.dat", 300000);
+        f.cameraFile("c.dat", 1000);
+        const QByteArray secret = "another file's text";
+        const QString elsewhere = f.t.makeFile("secret.txt", secret);
+        if (change == GrownAfterReading) {
+            fs->whileVerifying = [&](const QString& source) {
+                if (source == b) {
+                    append(b, "more");
+                }
+            };
+        } else if (change == GrownAfterPublishing) {
+            fs->beforeCopy = [&](const QString& source, const QString&) {
+                if (source == b)
+                    QTimer::singleShot(0, [&] { append(b, "more"); });
+            };
+        } else {
+            fs->whileStaging = [&](const QString& source) {
+                if (source == b) {
+                    ASSERT_TRUE(QFile::remove(b) && QFile::link(elsewhere, b));
+                }
+            };
+        }
+        f.run();
+        EXPECT_EQ(f.window().Message.Caption(), "ERROR kopiëren van b.dat");
+        EXPECT_EQ(f.cameraNames(), QStringList({"b.dat", "c.dat"}));
+        EXPECT_FALSE(f.window().Message.widget()->toolTip().isEmpty());
+        // A copy that may be torn never gets a photo's name; one that was complete may stay.
+        const QStringList expected = change == GrownAfterPublishing ? QStringList({"a.dat", "b.dat"})
+                                                                    : QStringList({"a.dat"});
+        EXPECT_EQ(f.targetNames(), expected);
+        if (change != SwappedForALink) {
+            EXPECT_EQ(QFileInfo(b).size(), 300004);  // kept with what was added
+        }
+        EXPECT_NE(f.targetBytes("b.dat"), secret);
+        EXPECT_EQ(fs->liveCopies(), 0);
+    }
 }
 
 }  // namespace

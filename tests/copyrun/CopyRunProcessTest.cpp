@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QThread>
@@ -362,6 +363,36 @@ TEST(CopyRunProcesses, KilledInTheMiddleOfALargeFileLosesNothing)
     EXPECT_FALSE(f.targetNames().contains("B_0004.MOV"));
     f.expectNothingLost();  // the unnamed copy went with the process
     expectALaterRunToComplete(f);
+}
+
+// Killed again and again at random moments, while copies are read ahead,
+// flushed, published and their camera files deleted. A copy published just
+// before a kill may be copied once more by the next run, but nothing is lost.
+TEST(CopyRunProcesses, KilledAtRandomMomentsOfARunThatReadsAheadLosesNothing)
+{
+    CopyRunFixture f;
+    for (int n = 1; n <= 40; ++n)
+        f.cameraFile(numberedName(n, 0), 200000 + n);
+    f.cameraFile("MVI_0041.MOV", largeFile(24));
+    QDir().mkpath(f.target());
+    QRandomGenerator random(20261208);
+    for (int kill = 0; kill < 12 && !f.cameraNames().isEmpty(); ++kill) {
+        SCOPED_TRACE(kill);
+        ChildRun child(emptyingRun(f), f.t.path(QStringLiteral("scratch%1").arg(kill)));
+        ASSERT_TRUE(child.started());
+        QThread::msleep(random.bounded(100, 700));
+        child.kill();
+        child.finish();
+        f.expectNothingLost(f.target(), kTempPrefix);
+    }
+    f.window().sDel.setValue(1);
+    f.window().sPreview.setValue(0);
+    f.run();
+    EXPECT_EQ(f.window().Message.Caption(), kDone);
+    EXPECT_TRUE(f.cameraNames().isEmpty());
+    for (const QString& name : entries(f.target()))
+        EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << "left behind: " << qPrintable(name);
+    f.expectNothingLost();
 }
 
 // The photo disk as exFAT through FUSE, where a copy is a hidden named file and

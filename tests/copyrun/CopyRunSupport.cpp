@@ -17,6 +17,88 @@ QStringList everyFile(const QString& folder)
 
 }  // namespace
 
+class HookedCopy : public StagedCopy {
+public:
+    HookedCopy(HookedFileSystem& fs, QString source, std::unique_ptr<StagedCopy> real)
+        : fs_(fs), source_(std::move(source)), real_(std::move(real))
+    {
+        ++fs_.live_;
+    }
+    ~HookedCopy() override { --fs_.live_; }
+    qint64 size() const override { return real_->size(); }
+    void verify(const CopyControl& control) override
+    {
+        if (fs_.whileVerifying)
+            fs_.whileVerifying(source_);
+        real_->verify(control);
+        fs_.log(QStringLiteral("verify"), source_);
+    }
+    void publish(const QString& target) override
+    {
+        if (fs_.beforeCopy)
+            fs_.beforeCopy(source_, target);
+        if (fs_.loses && fs_.loses(source_))
+            return;
+        real_->publish(target);
+        fs_.log(QStringLiteral("publish"), source_);
+    }
+    void deleteSource() override
+    {
+        real_->deleteSource();
+        fs_.log(QStringLiteral("delete"), source_);
+    }
+
+private:
+    HookedFileSystem& fs_;
+    QString source_;
+    std::unique_ptr<StagedCopy> real_;
+};
+
+std::unique_ptr<StagedCopy> HookedFileSystem::StageCopy(const QString& source, const QString& targetFolder,
+                                                        CopyCheck check, const CopyControl& control)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        checks_.push_back(check);
+    }
+    log(QStringLiteral("stage"), source);
+    if (whileStaging)
+        whileStaging(source);
+    CopyControl hooked = control;
+    hooked.progress = [this, source, &control](qint64 done, qint64 total) {
+        if (whileReading)
+            whileReading(source, done);
+        if (control.progress)
+            control.progress(done, total);
+    };
+    auto staged = real().StageCopy(source, targetFolder, check, hooked);
+    return std::make_unique<HookedCopy>(*this, source, std::move(staged));
+}
+
+void HookedFileSystem::DeleteFile(const QString& path)
+{
+    real().DeleteFile(path);
+    log(QStringLiteral("delete"), path);
+}
+
+void HookedFileSystem::log(const QString& step, const QString& path)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    steps_ << step + QLatin1Char(' ') + path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QStringList HookedFileSystem::steps() const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return steps_;
+}
+
+std::vector<CopyCheck> HookedFileSystem::checks() const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return checks_;
+}
+
 CopyRunFixture::CopyRunFixture(std::shared_ptr<FileSystem> fileSystem) : t(std::move(fileSystem))
 {
     camera = t.makeFolder(QStringLiteral("camera"));

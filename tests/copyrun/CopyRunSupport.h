@@ -10,28 +10,43 @@
 #include <QMap>
 #include <QObject>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace zandrel::test {
 
-// The real file system with a hook around each copy, for faults that cannot be
-// made for real (a copy that silently does not arrive, a rival writer).
+// The real file system with hooks around each copy, for faults that cannot be
+// made for real (a copy that silently does not arrive, a rival writer), and a
+// log of the steps each copy went through, in the order they happened.
 class HookedFileSystem : public ForwardingFileSystem {
 public:
-    void CopyFile(const QString& source, const QString& target, CopyCheck check) override
-    {
-        checks.push_back(check);
-        if (beforeCopy)
-            beforeCopy(source, target);
-        if (loses && loses(source))
-            return;
-        real().CopyFile(source, target, check);
-    }
+    std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
+                                          const CopyControl& control) override;
+    void DeleteFile(const QString& path) override;
+
+    // On the copy's own threads.
+    std::function<void(const QString& source)> whileStaging;
+    std::function<void(const QString& source, qint64 bytesRead)> whileReading;
+    std::function<void(const QString& source)> whileVerifying;
+    // On the window's thread, right before the copy is published.
     std::function<void(const QString& source, const QString& target)> beforeCopy;
     std::function<bool(const QString& source)> loses;
-    std::vector<CopyCheck> checks;
+
+    void log(const QString& step, const QString& path);
+    // "stage a.dat", "verify a.dat", "publish a.dat", "delete a.dat", ...
+    QStringList steps() const;
+    std::vector<CopyCheck> checks() const;
+    int liveCopies() const { return live_; }
+
+private:
+    friend class HookedCopy;
+    mutable std::mutex mutex_;
+    QStringList steps_;
+    std::vector<CopyCheck> checks_;
+    std::atomic<int> live_{0};
 };
 
 // What a label showed each time it was painted, without repeats in a row. The

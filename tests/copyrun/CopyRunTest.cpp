@@ -1,10 +1,16 @@
 #include "copyrun/CopyRunSupport.h"
 
 
+#include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMouseEvent>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 namespace zandrel::test {
 namespace {
@@ -177,12 +183,35 @@ TEST(CopyRunEmptying, CountsDownFromTheCameraAndChecksEachCopyOnDisk)
     f.run();
     EXPECT_EQ(count.from("4"), QStringList({"4", "3", "2", "1", "0"}));
     EXPECT_EQ(megabytes.from("4"), QStringList({"4", "3", "2", "1", "0"}));
-    EXPECT_EQ(fs->checks, std::vector<CopyCheck>(4, CopyCheck::VerifiedOnDisk));
+    EXPECT_EQ(fs->checks(), std::vector<CopyCheck>(4, CopyCheck::VerifiedOnDisk));
     EXPECT_EQ(f.window().Message.Caption(), kDone);
     EXPECT_EQ(f.window().Stoplicht.BackColor(), Green);
     EXPECT_FALSE(f.window().start.Enabled());  // the check at the end found the camera empty
     EXPECT_TRUE(f.cameraNames().isEmpty());
     f.expectNothingLost();
+}
+
+TEST(CopyRunEmptying, FilesAddedDuringTheRunAreCountedAtOnce)
+{
+    auto fs = std::make_shared<HookedFileSystem>();
+    CopyRunFixture f(fs);
+    f.window().sDel.setValue(1);
+    f.window().sPreview.setValue(0);
+    for (int n = 0; n < 10; ++n)
+        f.cameraFile(QStringLiteral("%1.dat").arg(n), 100);
+    fs->beforeCopy = [&](const QString& source, const QString&) {
+        if (source.endsWith("/1.dat"))
+            QTimer::singleShot(0, [&] {
+                for (const char* name : {"x.dat", "y.dat", "z.dat"})
+                    f.t.makeFile(QStringLiteral("camera/") + name, "new");
+            });
+    };
+    ShownTexts count(f.window().sAantal);
+    f.run();
+    // After the second copy: 8 left of the 10, and the 3 new ones.
+    EXPECT_EQ(count.from("11"), QStringList({"11", "10", "9", "8", "7", "6", "5", "4", "3"}));
+    EXPECT_EQ(count.texts.mid(count.texts.indexOf("11") - 2, 2), QStringList({"10", "9"}));
+    EXPECT_EQ(f.cameraNames(), QStringList({"x.dat", "y.dat", "z.dat"}));
 }
 
 TEST(CopyRunEmptying, CameraKeptGetsThePlainCopy)
@@ -192,7 +221,7 @@ TEST(CopyRunEmptying, CameraKeptGetsThePlainCopy)
     f.window().sDel.setValue(0);
     f.cameraFile("1.dat", 100);
     f.run();
-    EXPECT_EQ(fs->checks, std::vector<CopyCheck>{CopyCheck::Plain});
+    EXPECT_EQ(fs->checks(), std::vector<CopyCheck>{CopyCheck::Plain});
     EXPECT_EQ(f.cameraNames(), QStringList({"1.dat"}));
 }
 
@@ -310,6 +339,127 @@ TEST(CopyRunPreview, UntickedLeavesThePictureAlone)
     eachPass.stop();
     EXPECT_EQ(shownInEachPass, std::vector<QSize>(2, QSize(8, 8)));
     EXPECT_TRUE(f.loader->paths.isEmpty());
+}
+
+
+// Waits on the copy's thread until flag is raised, or gives up after a few seconds.
+void waitFor(const std::atomic<bool>& flag)
+{
+    for (int i = 0; i < 500 && !flag; ++i)
+        QThread::msleep(10);
+}
+
+struct OverlapFixture : CopyRunFixture {
+    explicit OverlapFixture(std::shared_ptr<HookedFileSystem> hooked) : CopyRunFixture(hooked), fs(std::move(hooked))
+    {
+        window().sDel.setValue(1);
+        window().sPreview.setValue(0);
+        for (int n = 1; n <= 6; ++n)
+            cameraFile(QStringLiteral("%1.dat").arg(n), 100000);
+    }
+    qsizetype step(const QString& step, int n) const
+    {
+        return fs->steps().indexOf(QStringLiteral("%1 %2.dat").arg(step).arg(n));
+    }
+    std::shared_ptr<HookedFileSystem> fs;
+};
+
+TEST(CopyRunOverlap, TheCardReadsAheadWhileEachCameraFileGoesOnlyAfterItsOwnCopyIsChecked)
+{
+    OverlapFixture f(std::make_shared<HookedFileSystem>());
+    // The first copy's check waits until the card streams the third file.
+    std::atomic<bool> thirdStaged{false};
+    f.fs->whileStaging = [&](const QString& source) { thirdStaged = thirdStaged || source.endsWith("/3.dat"); };
+    f.fs->whileVerifying = [&](const QString& source) {
+        if (source.endsWith("/1.dat"))
+            waitFor(thirdStaged);
+    };
+    f.run();
+    EXPECT_EQ(f.window().Message.Caption(), kDone);
+    EXPECT_TRUE(f.cameraNames().isEmpty());
+    EXPECT_EQ(f.targetNames().size(), 6);
+    EXPECT_LT(f.step("stage", 3), f.step("verify", 1)) << qPrintable(f.fs->steps().join(", "));
+    for (int n = 1; n <= 6; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_LT(f.step("verify", n), f.step("publish", n));
+        EXPECT_LT(f.step("publish", n), f.step("delete", n));
+        if (n < 6) {
+            EXPECT_LT(f.step("delete", n), f.step("publish", n + 1));
+        }
+    }
+    EXPECT_EQ(f.fs->liveCopies(), 0);
+    f.expectNothingLost();
+}
+
+TEST(CopyRunOverlap, AFailureStopsAtItsFileAndWhatWasReadAheadLeavesNothing)
+{
+    OverlapFixture f(std::make_shared<HookedFileSystem>());
+    std::atomic<bool> sixthStaged{false};
+    f.fs->whileStaging = [&](const QString& source) { sixthStaged = sixthStaged || source.endsWith("/6.dat"); };
+    f.fs->whileVerifying = [&](const QString& source) {
+        if (!source.endsWith("/3.dat"))
+            return;
+        waitFor(sixthStaged);
+        throw PlatformError(QStringLiteral("de schijf weigert"));
+    };
+    f.run();
+    EXPECT_EQ(f.window().Message.Caption(), "ERROR kopiëren van 3.dat");
+    // The reason is there for whoever looks closer.
+    EXPECT_EQ(f.window().Message.widget()->toolTip(), "de schijf weigert");
+    EXPECT_EQ(f.window().Message.widget()->accessibleDescription(), "de schijf weigert");
+    EXPECT_EQ(f.window().procent.Caption(), "33%");
+    EXPECT_EQ(f.cameraNames(), QStringList({"3.dat", "4.dat", "5.dat", "6.dat"}));
+    EXPECT_EQ(f.targetNames(), QStringList({"1.dat", "2.dat"}));
+    EXPECT_EQ(f.step("publish", 4), -1);
+    EXPECT_EQ(f.fs->liveCopies(), 0);
+    f.expectNothingLost();
+}
+
+// A click posted to the window while the copy's thread is busy with a file.
+void clickOn(QWidget* widget)
+{
+    const QPointF at(6, widget->height() / 2);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(widget, new QMouseEvent(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                                                            type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                                             : Qt::NoButton,
+                                                            Qt::NoModifier));
+}
+
+TEST(CopyRunEvents, AClickDuringALongCopyWaitsForTheFilesEventPassWhileTheWindowKeepsAnswering)
+{
+    auto fs = std::make_shared<HookedFileSystem>();
+    CopyRunFixture f(fs);
+    f.window().sDel.setValue(0);
+    f.window().sPreview.setValue(1);
+    f.cameraFile("1.dat", 100);
+    f.cameraFile("2.dat", 100);
+    std::atomic<bool> copying{false};
+    bool answeredWhileCopying = false;
+    QObject context;
+    fs->whileStaging = [&](const QString& source) {
+        if (!source.endsWith("/1.dat"))
+            return;
+        copying = true;
+        clickOn(f.window().sPreview.widget());
+        // What the desktop asks meanwhile is answered at once.
+        QMetaObject::invokeMethod(&context, [&] { answeredWhileCopying = copying; }, Qt::QueuedConnection);
+        QThread::msleep(300);
+        copying = false;
+    };
+    QStringList stepsAtTheClick;
+    bool clickedWhileCopying = true;
+    QObject::connect(static_cast<QCheckBox*>(f.window().sPreview.widget()), &QCheckBox::toggled, [&] {
+        clickedWhileCopying = copying;
+        stepsAtTheClick = fs->steps();
+    });
+    f.run();
+    EXPECT_EQ(f.window().Message.Caption(), kDone);
+    EXPECT_TRUE(answeredWhileCopying);
+    EXPECT_EQ(f.window().sPreview.Value(), 0);  // the click was not lost
+    EXPECT_FALSE(clickedWhileCopying);
+    EXPECT_TRUE(stepsAtTheClick.contains("publish 1.dat")) << qPrintable(stepsAtTheClick.join(", "));
+    EXPECT_FALSE(stepsAtTheClick.contains("publish 2.dat"));
 }
 
 }  // namespace

@@ -25,6 +25,12 @@ public:
         real_->CopyFile(source, target, check);
     }
     void DeleteFile(const QString& path) override { real_->DeleteFile(path); }
+    QByteArray FolderStamp(const QString& path) override { return real_->FolderStamp(path); }
+    std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
+                                          const CopyControl& control) override
+    {
+        return real_->StageCopy(source, targetFolder, check, control);
+    }
 
 protected:
     FileSystem& real() { return *real_; }

@@ -186,6 +186,16 @@ void LinuxFileSystem::CreateFolder(const QString& path)
     }
 }
 
+QByteArray LinuxFileSystem::FolderStamp(const QString& path)
+{
+    struct stat info {};
+    if (!isPathText(path) || ::stat(nativePath(path).constData(), &info) != 0)
+        return QByteArray();
+    const qint64 parts[] = {qint64(info.st_dev),       qint64(info.st_ino),       info.st_mtim.tv_sec,
+                            info.st_mtim.tv_nsec,      info.st_ctim.tv_sec,       info.st_ctim.tv_nsec};
+    return QByteArray(reinterpret_cast<const char*>(parts), sizeof parts);
+}
+
 void LinuxFileSystem::DeleteFile(const QString& path)
 {
     const QString failure = QStringLiteral("Kan '%1' niet verwijderen: %2");

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <QByteArray>
+#include <mutex>
 #include <set>
 
 namespace zandrel {
@@ -17,10 +18,14 @@ public:
     void CreateFolder(const QString& path) override;
     void CopyFile(const QString& source, const QString& target, CopyCheck check) override;
     void DeleteFile(const QString& path) override;
+    QByteArray FolderStamp(const QString& path) override;
+    std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
+                                          const CopyControl& control) override;
 
 private:
-    void copySafely(const QString& source, const QString& target, CopyCheck check);
+    void sweepOnce(const QString& folder, int fd);
 
+    std::mutex sweptMutex_;  // copies are staged on several threads
     std::set<QByteArray> sweptFolders_;  // folders already cleared of dead runs' temporary files
 };
 

@@ -4,7 +4,10 @@
 #include "platform/linux/LinuxFileSystem.h"
 #include "platform/linux/NativePath.h"
 
+#include <QFile>
+
 #include <cerrno>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -35,14 +38,41 @@ void Fd::reset()
 Fd openSource(const QByteArray& path, struct stat& info)
 {
     // O_NONBLOCK keeps a fifo in the camera folder from hanging the run; it
-    // changes nothing for a regular file.
-    Fd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    // changes nothing for a regular file. A link swapped in for a camera file
+    // is refused: its target is not the camera's file.
+    Fd fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0)
         fail(errno);
     if (!S_ISREG(info.st_mode))
         fail(QStringLiteral("de bron is geen gewoon bestand"));
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     return fd;
+}
+
+namespace {
+
+bool sameTimes(const struct timespec& a, const struct timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool sameContents(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && sameTimes(a.st_mtim, b.st_mtim)
+           && sameTimes(a.st_ctim, b.st_ctim);
+}
+
+}  // namespace
+
+void checkSourceUnchanged(const QByteArray& path, const struct stat& opened, int fd)
+{
+    struct stat now {};
+    if (fd >= 0 && (::fstat(fd, &now) != 0 || !sameContents(now, opened)))
+        fail(QStringLiteral("het bestand op de camera veranderde terwijl het gekopieerd werd"));
+    if (::lstat(path.constData(), &now) != 0)
+        fail(errno);
+    if (!sameContents(now, opened))
+        fail(QStringLiteral("het bestand op de camera is veranderd sinds het gekopieerd werd"));
 }
 
 Fd openFolder(const QByteArray& path)
@@ -82,23 +112,103 @@ QString copyText(const QString& source, const QString& target, const QString& re
     return QStringLiteral("Kan '%1' niet kopiëren naar '%2': %3").arg(source, target, reason);
 }
 
-void copyPlain(int from, int folder, const QByteArray& name, const struct stat& info)
-{
-    TempFile temp(folder);
-    copyFast(from, temp.fd());
-    keepTimes(temp.fd(), info);
-    publish(folder, temp, name);
-}
+// The copy of one camera file from its staging to the deletion of the camera file.
+class LinuxStagedCopy : public StagedCopy {
+public:
+    LinuxStagedCopy(const QString& source, const QString& folder, CopyCheck check)
+        : source_(source), sourcePath_(nativePath(source)), folderText_(folder), check_(check)
+    {
+        from_ = openSource(sourcePath_, info_);
+        folder_ = openFolder(nativePath(folder));
+    }
 
-void copyVerified(int from, int folder, const QByteArray& name, const struct stat& info)
-{
-    TempFile temp(folder);
-    const Hash read = copyHashing(from, temp.fd());
-    keepTimes(temp.fd(), info);
-    verifyOnDisk(temp.fd(), info.st_size, read);
-    publish(folder, temp, name);
-    syncFolder(folder, temp.fd(), name);
-}
+    int folder() const { return folder_.get(); }
+
+    void stage(const CopyControl& control)
+    {
+        temp_ = std::make_unique<TempFile>(folder_.get());
+        if (check_ == CopyCheck::VerifiedOnDisk)
+            hash_ = copyHashing(from_.get(), temp_->fd(), control);
+        else
+            copyFast(from_.get(), temp_->fd(), control);
+        keepTimes(temp_->fd(), info_);
+        struct stat copied {};
+        if (::fstat(temp_->fd(), &copied) != 0)
+            fail(errno);
+        // A file cut short or grown while it was read is not the file that was looked at.
+        if (copied.st_size != info_.st_size)
+            fail(QStringLiteral("het bestand op de camera veranderde terwijl het gekopieerd werd"));
+        checkSourceUnchanged(sourcePath_, info_, from_.get());
+    }
+
+    qint64 size() const override { return info_.st_size; }
+
+    void verify(const CopyControl& control) override
+    {
+        failing(QString(), [&] { checkOnDisk(control); });
+    }
+
+    void publish(const QString& target) override
+    {
+        failing(target, [&] { publishAs(splitTarget(target)); });
+    }
+
+    // The steps themselves, failing with StepFailed or NameTaken.
+    void checkOnDisk(const CopyControl& control)
+    {
+        if (check_ == CopyCheck::VerifiedOnDisk)
+            verifyOnDisk(temp_->fd(), info_.st_size, hash_, control);
+    }
+
+    void publishAs(const TargetPath& where)
+    {
+        if (where.folder != nativePath(folderText_))
+            fail(QStringLiteral("de kopie staat klaar in een andere map"));
+        checkSourceUnchanged(sourcePath_, info_);
+        safecopy::publish(folder_.get(), *temp_, where.name);
+        if (check_ == CopyCheck::VerifiedOnDisk)
+            syncFolder(folder_.get(), temp_->fd(), where.name);
+    }
+
+    void deleteSource() override
+    {
+        const QString failure = QStringLiteral("Kan '%1' niet verwijderen: %2");
+        try {
+            checkSourceUnchanged(sourcePath_, info_);
+            // Like a deletion without force: a write-protected file is left alone.
+            if (!(info_.st_mode & S_IWUSR))
+                fail(QStringLiteral("het bestand is alleen-lezen."));
+            if (::unlink(sourcePath_.constData()) != 0)
+                fail(errno);
+        } catch (const StepFailed& failed) {
+            throw PlatformError(failure.arg(source_, failed.reason));
+        }
+    }
+
+    // Runs step; its failure becomes the copy's error text.
+    template <typename Step>
+    void failing(const QString& target, Step step)
+    {
+        try {
+            step();
+        } catch (const NameTaken&) {
+            throw TargetTaken(copyText(source_, target, QStringLiteral("die naam is intussen in gebruik genomen")));
+        } catch (const StepFailed& failure) {
+            throw PlatformError(copyText(source_, target.isEmpty() ? folderText_ : target, failure.reason));
+        }
+    }
+
+private:
+    QString source_;
+    QByteArray sourcePath_;
+    QString folderText_;
+    CopyCheck check_;
+    Fd from_;
+    Fd folder_;
+    struct stat info_ {};
+    std::unique_ptr<TempFile> temp_;
+    Hash hash_ = 0;
+};
 
 }  // namespace
 
@@ -107,7 +217,13 @@ void LinuxFileSystem::CopyFile(const QString& source, const QString& target, Cop
     try {
         if (!isPathText(source) || !isPathText(target))
             fail(EINVAL);
-        copySafely(source, target, check);
+        const TargetPath where = splitTarget(target);
+        const QString folder = QFile::decodeName(where.folder);
+        LinuxStagedCopy copy(source, folder, check);
+        sweepOnce(folder, copy.folder());
+        copy.stage(CopyControl{});
+        copy.checkOnDisk(CopyControl{});
+        copy.publishAs(where);
     } catch (const NameTaken&) {
         throw TargetTaken(copyText(source, target, QStringLiteral("die naam is intussen in gebruik genomen")));
     } catch (const StepFailed& failure) {
@@ -115,19 +231,27 @@ void LinuxFileSystem::CopyFile(const QString& source, const QString& target, Cop
     }
 }
 
-void LinuxFileSystem::copySafely(const QString& source, const QString& target, CopyCheck check)
+std::unique_ptr<StagedCopy> LinuxFileSystem::StageCopy(const QString& source, const QString& targetFolder,
+                                                      CopyCheck check, const CopyControl& control)
 {
-    const TargetPath where = splitTarget(target);
-    struct stat info {};
-    const Fd from = openSource(nativePath(source), info);
-    const Fd folder = openFolder(where.folder);
+    try {
+        if (!isPathText(source) || !isPathText(targetFolder))
+            fail(EINVAL);
+        auto copy = std::make_unique<LinuxStagedCopy>(source, targetFolder, check);
+        sweepOnce(targetFolder, copy->folder());
+        copy->stage(control);
+        return copy;
+    } catch (const StepFailed& failure) {
+        throw PlatformError(copyText(source, targetFolder, failure.reason));
+    }
+}
+
+void LinuxFileSystem::sweepOnce(const QString& folder, int fd)
+{
     // One look per folder is enough: what a killed run left stays harmless.
-    if (sweptFolders_.insert(where.folder).second)
-        sweepStaleTempFiles(folder.get());
-    if (check == CopyCheck::VerifiedOnDisk)
-        copyVerified(from.get(), folder.get(), where.name, info);
-    else
-        copyPlain(from.get(), folder.get(), where.name, info);
+    const std::lock_guard<std::mutex> lock(sweptMutex_);
+    if (sweptFolders_.insert(nativePath(folder)).second)
+        sweepStaleTempFiles(fd);
 }
 
 }  // namespace zandrel

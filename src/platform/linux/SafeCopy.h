@@ -4,6 +4,8 @@
 // else, so the copy is written under a temporary name, checked when asked, and
 // only then published under a name that it can never replace.
 
+#include "platform/FileSystem.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -42,8 +44,11 @@ private:
     int fd_ = -1;
 };
 
-// The source opened once for reading; info is its one stat.
+// The source opened once for reading, never through a link; info is its one stat.
 Fd openSource(const QByteArray& path, struct stat& info);
+// Fails when the path no longer names the file that was opened as it was then,
+// or the descriptor's file changed since (appended to, rewritten, replaced).
+void checkSourceUnchanged(const QByteArray& path, const struct stat& opened, int fd = -1);
 Fd openFolder(const QByteArray& path);
 
 // The copy while it is being written, inside the target's folder: an unnamed
@@ -94,12 +99,13 @@ QByteArray claimText(const QByteArray& tempName);
 using Hash = std::uint64_t;
 
 // Copies to the end of the source and returns a checksum of what was read.
-Hash copyHashing(int from, int to);
+// A stop asked for in control fails the copy between two chunks.
+Hash copyHashing(int from, int to, const CopyControl& control = {});
 // Copies in the kernel where it offers that, else through a buffer.
-void copyFast(int from, int to);
+void copyFast(int from, int to, const CopyControl& control = {});
 void keepTimes(int fd, const struct stat& source);
 // Flushes the copy, checks its size and compares what the disk gives back.
-void verifyOnDisk(int fd, off_t size, Hash expected);
+void verifyOnDisk(int fd, off_t size, Hash expected, const CopyControl& control = {});
 
 // Makes the finished copy appear under name without ever replacing a file.
 void publish(int folder, TempFile& temp, const QByteArray& name);

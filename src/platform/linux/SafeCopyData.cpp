@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zandrel::safecopy {
@@ -13,8 +14,12 @@ namespace {
 
 // Large enough that a camera on USB streams at full speed.
 constexpr size_t kBufferSize = size_t(1) << 20;
-// What one copy_file_range call may take on, so that a signal is seen between calls.
-constexpr size_t kKernelChunk = size_t(64) << 20;
+// What one copy_file_range call may take on, so that a signal or a stop is
+// seen between calls even on a slow card.
+constexpr size_t kKernelChunk = size_t(16) << 20;
+// Written data is handed to the disk in steps of this size while the copy goes
+// on, so that the flush at the end has little left to do and a stop is quick.
+constexpr off_t kWriteBehind = off_t(8) << 20;
 
 class Buffer {
 public:
@@ -78,11 +83,60 @@ void writeAll(int fd, const char* bytes, size_t length)
     }
 }
 
-void copyLoop(int from, int to)
+void checkStop(const CopyControl& control)
+{
+    if (control.stopped())
+        fail(ECANCELED);
+}
+
+// Tells control how far the copy has got and fails when a stop was asked for.
+class Progress {
+public:
+    Progress(const CopyControl& control, int from) : control_(control)
+    {
+        struct stat info {};
+        if (control.progress && ::fstat(from, &info) == 0)  // a cheap look, only for the bar
+            total_ = info.st_size;
+    }
+    void advance(size_t bytes)
+    {
+        done_ += off_t(bytes);
+        if (control_.progress)
+            control_.progress(done_, total_);
+        checkStop(control_);
+    }
+    off_t done() const { return done_; }
+
+private:
+    const CopyControl& control_;
+    off_t done_ = 0;
+    off_t total_ = 0;
+};
+
+// Starts the disk's writing of what was written so far, in whole steps.
+class WriteBehind {
+public:
+    explicit WriteBehind(int fd) : fd_(fd) {}
+    void written(off_t end)
+    {
+        if (end - started_ < kWriteBehind)
+            return;
+        ::sync_file_range(fd_, started_, end - started_, SYNC_FILE_RANGE_WRITE);
+        started_ = end;
+    }
+
+private:
+    int fd_;
+    off_t started_ = 0;
+};
+
+void copyLoop(int from, int to, Progress& progress)
 {
     Buffer buffer;
-    while (const size_t got = readSome(from, buffer.data(), buffer.size()))
+    while (const size_t got = readSome(from, buffer.data(), buffer.size())) {
         writeAll(to, buffer.data(), got);
+        progress.advance(got);
+    }
 }
 
 // The kernel declines a copy between these two files: do it ourselves.
@@ -93,12 +147,14 @@ bool kernelDeclines(int error)
 
 // Copies in the kernel for as long as it is willing; the offsets of both
 // files move on, so a plain loop can take over where it stops.
-void copyInKernel(int from, int to)
+void copyInKernel(int from, int to, Progress& progress)
 {
     for (;;) {
         const ssize_t moved = ::copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0);
-        if (moved > 0)
+        if (moved > 0) {
+            progress.advance(size_t(moved));
             continue;
+        }
         if (moved == 0 || kernelDeclines(errno))
             return;
         if (errno != EINTR)
@@ -106,7 +162,7 @@ void copyInKernel(int from, int to)
     }
 }
 
-Hash hashFromDisk(int fd)
+Hash hashFromDisk(int fd, const CopyControl& control)
 {
     Buffer buffer;
     Checksum checksum;
@@ -114,29 +170,37 @@ Hash hashFromDisk(int fd)
     while (const size_t got = readSomeAt(fd, buffer.data(), buffer.size(), offset)) {
         checksum.add(buffer.data(), got);
         offset += off_t(got);
+        checkStop(control);
     }
     return checksum.value();
 }
 
 }  // namespace
 
-Hash copyHashing(int from, int to)
+Hash copyHashing(int from, int to, const CopyControl& control)
 {
     Buffer buffer;
     Checksum checksum;
+    Progress progress(control, from);
+    WriteBehind writeBehind(to);
+    checkStop(control);
     while (const size_t got = readSome(from, buffer.data(), buffer.size())) {
         checksum.add(buffer.data(), got);
         writeAll(to, buffer.data(), got);
+        progress.advance(got);
+        writeBehind.written(progress.done());
     }
     return checksum.value();
 }
 
-void copyFast(int from, int to)
+void copyFast(int from, int to, const CopyControl& control)
 {
-    copyInKernel(from, to);
+    Progress progress(control, from);
+    checkStop(control);
+    copyInKernel(from, to, progress);
     // Some file systems report 0 before the end; the loop reads on to the
     // real end, which costs one read when the kernel copied everything.
-    copyLoop(from, to);
+    copyLoop(from, to, progress);
 }
 
 void keepTimes(int fd, const struct stat& source)
@@ -146,8 +210,9 @@ void keepTimes(int fd, const struct stat& source)
     ::futimens(fd, times);
 }
 
-void verifyOnDisk(int fd, off_t size, Hash expected)
+void verifyOnDisk(int fd, off_t size, Hash expected, const CopyControl& control)
 {
+    checkStop(control);
     if (::fsync(fd) != 0)
         fail(errno);
     struct stat info {};
@@ -157,7 +222,7 @@ void verifyOnDisk(int fd, off_t size, Hash expected)
         fail(QStringLiteral("de kopie is %1 bytes groot in plaats van %2").arg(info.st_size).arg(size));
     // The pages are clean after fsync, so they can go: what follows is read from the disk.
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    if (hashFromDisk(fd) != expected)
+    if (hashFromDisk(fd, control) != expected)
         fail(QStringLiteral("de kopie op schijf wijkt af van het origineel"));
 }
 

@@ -1,0 +1,157 @@
+#include "copyrun/CopyPipeline.h"
+
+namespace zandrel {
+
+namespace {
+
+// The window is woken this often while it waits for a large file.
+constexpr qint64 kProgressStep = qint64(16) << 20;
+
+}  // namespace
+
+CopyPipeline::CopyPipeline(FileSystem& fileSystem, QStringList sources, QString targetFolder, CopyCheck check,
+                           std::function<void()> wake)
+    : fileSystem_(fileSystem), sources_(std::move(sources)), targetFolder_(std::move(targetFolder)), check_(check),
+      wake_(std::move(wake)), items_(size_t(sources_.size()))
+{
+    threads_.emplace_back([this] { read(); });
+    if (check_ == CopyCheck::VerifiedOnDisk)
+        for (int i = 0; i < kVerifiers; ++i)
+            threads_.emplace_back([this] { verify(); });
+}
+
+CopyPipeline::~CopyPipeline()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        cancelled_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_)
+        thread.join();
+}
+
+bool CopyPipeline::ready(qsizetype index) const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return items_[size_t(index)].ready;
+}
+
+float CopyPipeline::shareDone(qsizetype index) const
+{
+    const Item& item = items_[size_t(index)];
+    const qint64 total = item.total.load(std::memory_order_relaxed);
+    return total > 0 ? float(double(item.done.load(std::memory_order_relaxed)) / double(total)) : 0.0f;
+}
+
+std::unique_ptr<StagedCopy> CopyPipeline::take(qsizetype index)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    Item& item = items_[size_t(index)];
+    if (item.failed)
+        throw PlatformError(item.failure);
+    std::unique_ptr<StagedCopy> copy = std::move(item.copy);
+    --ahead_;
+    aheadBytes_ -= copy->size();
+    lock.unlock();
+    changed_.notify_all();
+    return copy;
+}
+
+// At least one file is always under way, however large.
+bool CopyPipeline::roomAhead() const
+{
+    return ahead_ == 0 || (ahead_ < kReadAheadFiles && aheadBytes_ < kReadAheadBytes);
+}
+
+void CopyPipeline::read()
+{
+    for (qsizetype index = 0; index < sources_.size(); ++index) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return cancelled_ || roomAhead(); });
+            if (cancelled_)
+                break;
+        }
+        try {
+            stage(index);
+        } catch (const PlatformError& error) {
+            // The window stops at this file, so nothing after it is read.
+            const QString failure = error.text();
+            finish(index, &failure);
+            break;
+        }
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        readingDone_ = true;
+    }
+    changed_.notify_all();
+}
+
+void CopyPipeline::stage(qsizetype index)
+{
+    Item& item = items_[size_t(index)];
+    CopyControl control{&cancelled_, [this, &item](qint64 done, qint64 total) { reportProgress(item, done, total); }};
+    std::unique_ptr<StagedCopy> copy = fileSystem_.StageCopy(sources_[index], targetFolder_, check_, control);
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++ahead_;
+        aheadBytes_ += copy->size();
+        item.copy = std::move(copy);
+        if (check_ == CopyCheck::VerifiedOnDisk) {
+            toVerify_.push_back(index);
+            changed_.notify_all();
+            return;
+        }
+    }
+    finish(index, nullptr);
+}
+
+void CopyPipeline::verify()
+{
+    for (;;) {
+        qsizetype index = 0;
+        StagedCopy* copy = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return cancelled_ || !toVerify_.empty() || readingDone_; });
+            if (cancelled_ || toVerify_.empty())
+                return;
+            index = toVerify_.front();
+            toVerify_.pop_front();
+            copy = items_[size_t(index)].copy.get();  // stays there until the item is ready
+        }
+        try {
+            copy->verify(CopyControl{&cancelled_, {}});
+            finish(index, nullptr);
+        } catch (const PlatformError& error) {
+            const QString failure = error.text();
+            finish(index, &failure);
+        }
+    }
+}
+
+void CopyPipeline::finish(qsizetype index, const QString* failure)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        Item& item = items_[size_t(index)];
+        if (failure) {
+            item.failed = true;
+            item.failure = *failure;
+        }
+        item.ready = true;
+    }
+    wake_();
+}
+
+void CopyPipeline::reportProgress(Item& item, qint64 done, qint64 total)
+{
+    const qint64 before = item.done.exchange(done, std::memory_order_relaxed);
+    item.total.store(total, std::memory_order_relaxed);
+    if (done / kProgressStep != before / kProgressStep)
+        wake_();
+}
+
+}  // namespace zandrel

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace zandrel {
+
+// The work on the camera files' contents, done on threads of its own and ahead
+// of the window: while one copy is flushed and read back, the card already
+// streams the next files. Copies wait unpublished until the window takes them
+// up in order; whatever it never takes leaves nothing behind.
+class CopyPipeline {
+public:
+    // How far the card may be read ahead of the window, in bytes and in files.
+    static constexpr qint64 kReadAheadBytes = qint64(256) << 20;
+    static constexpr int kReadAheadFiles = 64;
+    // Copies flushed and read back at the same time: small files' flushes overlap.
+    static constexpr int kVerifiers = 4;
+
+    // `wake` is called from the working threads whenever a copy got further.
+    CopyPipeline(FileSystem& fileSystem, QStringList sources, QString targetFolder, CopyCheck check,
+                 std::function<void()> wake);
+    // Stops the work at once; copies not taken are removed.
+    ~CopyPipeline();
+    CopyPipeline(const CopyPipeline&) = delete;
+    CopyPipeline& operator=(const CopyPipeline&) = delete;
+
+    CopyCheck check() const { return check_; }
+    // The copy of source `index` is finished, or has failed.
+    bool ready(qsizetype index) const;
+    // How much of source `index` has been read, from 0 to 1.
+    float shareDone(qsizetype index) const;
+    // The finished copy; throws PlatformError with the reason when it failed.
+    std::unique_ptr<StagedCopy> take(qsizetype index);
+
+private:
+    struct Item {
+        std::unique_ptr<StagedCopy> copy;
+        QString failure;
+        bool failed = false;
+        bool ready = false;
+        std::atomic<qint64> done{0};
+        std::atomic<qint64> total{0};
+    };
+
+    void read();
+    void verify();
+    bool roomAhead() const;
+    void stage(qsizetype index);
+    void finish(qsizetype index, const QString* failure);
+    void reportProgress(Item& item, qint64 done, qint64 total);
+
+    FileSystem& fileSystem_;
+    const QStringList sources_;
+    const QString targetFolder_;
+    const CopyCheck check_;
+    const std::function<void()> wake_;
+    std::atomic<bool> cancelled_{false};
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Item> items_;
+    std::deque<qsizetype> toVerify_;
+    bool readingDone_ = false;
+    int ahead_ = 0;          // copies staged and not yet taken
+    qint64 aheadBytes_ = 0;  // their size
+
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace zandrel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace zandrel {
+
+// Holds the user's clicks and keys back while it lives, and hands them on in
+// their order when it goes, so that they reach the window at its next pass of
+// pending events. The window system keeps its own input queued by itself while
+// events are processed without user input; this catches what is posted.
+class InputGate : public QObject {
+public:
+    InputGate();
+    ~InputGate() override;
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override;
+
+private:
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
+};
+
+}  // namespace zandrel
