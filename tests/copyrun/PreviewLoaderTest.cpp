@@ -5,7 +5,7 @@
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
+#include "platform/linux/Exiv2Compat.h"
 
 namespace zandrel::test {
 namespace {
@@ -24,8 +24,7 @@ QByteArray withThumbnail(const QByteArray& jpeg, const QByteArray& thumbnail)
     image->writeMetadata();
     Exiv2::BasicIo& io = image->io();
     io.seek(0, Exiv2::BasicIo::beg);
-    const Exiv2::DataBuf bytes = io.read(long(io.size()));
-    return QByteArray(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
+    return exiv2::bytes(io.read(io.size()));
 }
 
 QColor centre(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }

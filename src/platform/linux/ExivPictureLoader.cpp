@@ -1,12 +1,13 @@
 #include "platform/linux/ExivPictureLoader.h"
 
+#include "platform/linux/Exiv2Compat.h"
+
 #include <QFile>
 #include <QImageReader>
 
 // Exiv2 0.27 still names its owning pointers std::auto_ptr.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
 
 namespace zandrel {
 
@@ -27,15 +28,11 @@ QImage embeddedThumbnail(const QString& path)
 {
     keepExiv2Quiet();
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
         image->readMetadata();
         const Exiv2::ExifThumbC thumbnail(image->exifData());
-        const Exiv2::DataBuf bytes = thumbnail.copy();
-        QImage picture;
-        if (bytes.size_ > 0)
-            picture.loadFromData(bytes.pData_, int(bytes.size_));
-        return picture;
-    } catch (const Exiv2::AnyError&) {
+        return QImage::fromData(exiv2::bytes(thumbnail.copy()));
+    } catch (const std::exception&) {
         return QImage();
     }
 }
