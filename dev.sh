@@ -6,50 +6,63 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(
+# What building and running Zandrel need: all that `start` installs.
+run_packages=(
   cmake g++ pkg-config make               # toolchain
   qt6-base-dev libgl-dev xdg-utils        # the window; xdg-open starts the file manager
+  qt6-translations-l10n                   # Qt's Dutch texts: Ja, Nee and OK on the message boxes
   libexiv2-dev                            # embedded JPEG previews
   libxxhash-dev                           # checksums of verified copies
-  libgtest-dev                            # unit tests
   fonts-dejavu-core fonts-liberation      # a sans-serif that fits the window's fixed label widths
+)
+# What the tests need on top: `test` and `sanitize` install both lists.
+test_packages=(
+  libgtest-dev                            # unit tests
   xvfb xauth xdotool x11-utils imagemagick  # end-to-end tests under a real X server
   python3 python3-pyatspi at-spi2-core dbus-x11  # screen-reader tests
   desktop-file-utils dpkg-dev file        # installation and package tests
+  lintian appstream                       # the package and its metadata as Debian checks them
   strace exfatprogs exfat-fuse util-linux rsync  # fault injection, exFAT over FUSE, benchmarks
+  libexpat1-dev zlib1g-dev xz-utils       # CI's build of Exiv2 0.28 from its source
 )
 
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-
-install_missing() {
+install_missing() {  # install_missing PACKAGE...
   local missing=()
-  for p in "${packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "These packages are missing; install them as root, then run $0 again:" >&2
+      echo "  apt-get install ${missing[*]}" >&2
+      exit 1
+    fi
+    sudo=(sudo)
   fi
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
 }
 
 build() {  # build DIR [cmake options...]
   local dir=$1; shift
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j"$(nproc)"
+  cmake --build "$dir" -j"$(nproc)" ${target:+--target "$target"}
 }
 
 case "${1:-}" in
   start)
-    install_missing
-    build build
+    install_missing "${run_packages[@]}"
+    target=zandrel build build -DBUILD_TESTING=OFF
     exec ./build/zandrel ;;
   test)
-    install_missing
-    build build
+    install_missing "${run_packages[@]}" "${test_packages[@]}"
+    build build -DBUILD_TESTING=ON
     ctest --test-dir build --output-on-failure ;;
   sanitize)
-    install_missing
+    install_missing "${run_packages[@]}" "${test_packages[@]}"
     build build-asan -DZANDREL_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --test-dir build-asan --output-on-failure ;;

@@ -27,10 +27,7 @@
 #include <vector>
 #include <xxhash.h>
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
-#pragma GCC diagnostic pop
+#include "platform/portable/Exiv2Compat.h"
 
 using namespace zandrel;
 
@@ -130,8 +127,7 @@ QByteArray withExif(const QByteArray& jpeg, const QByteArray& thumbnail, int num
     image->writeMetadata();
     Exiv2::BasicIo& io = image->io();
     io.seek(0, Exiv2::BasicIo::beg);
-    const Exiv2::DataBuf bytes = io.read(long(io.size()));
-    return QByteArray(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
+    return exiv2::bytes(io.read(io.size()));
 }
 
 struct CameraPhoto {

@@ -3,44 +3,44 @@
 #include <QBuffer>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
+#include "platform/portable/Exiv2Compat.h"
 
 namespace zandrel::test {
 namespace {
 
 const QSize kBox(225, 169);
 
-// A JPEG carrying an EXIF thumbnail, as cameras write them.
-QByteArray withThumbnail(const QByteArray& jpeg, const QByteArray& thumbnail)
+// The JPEG with its EXIF block changed as a camera would have written it.
+QByteArray withExif(const QByteArray& jpeg, const std::function<void(Exiv2::ExifData&)>& change)
 {
     auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), long(jpeg.size()));
     image->readMetadata();
     Exiv2::ExifData exif = image->exifData();
-    Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()),
-                                            long(thumbnail.size()));
+    change(exif);
     image->setExifData(exif);
     image->writeMetadata();
     Exiv2::BasicIo& io = image->io();
     io.seek(0, Exiv2::BasicIo::beg);
-    const Exiv2::DataBuf bytes = io.read(long(io.size()));
-    return QByteArray(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
+    return exiv2::bytes(io.read(io.size()));
+}
+
+// A JPEG carrying an EXIF thumbnail, as cameras write them.
+QByteArray withThumbnail(const QByteArray& jpeg, const QByteArray& thumbnail)
+{
+    return withExif(jpeg, [&](Exiv2::ExifData& exif) {
+        Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()),
+                                                long(thumbnail.size()));
+    });
 }
 
 // A JPEG whose camera was held on its side: orientation 6 turns it a quarter clockwise.
 QByteArray turned(const QByteArray& jpeg, int orientation)
 {
-    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), long(jpeg.size()));
-    image->readMetadata();
-    Exiv2::ExifData exif = image->exifData();
-    exif["Exif.Image.Orientation"] = uint16_t(orientation);
-    image->setExifData(exif);
-    image->writeMetadata();
-    Exiv2::BasicIo& io = image->io();
-    io.seek(0, Exiv2::BasicIo::beg);
-    const Exiv2::DataBuf bytes = io.read(long(io.size()));
-    return QByteArray(reinterpret_cast<const char*>(bytes.pData_), int(bytes.size_));
+    return withExif(jpeg, [&](Exiv2::ExifData& exif) { exif["Exif.Image.Orientation"] = uint16_t(orientation); });
 }
 
 // Left half red, right half blue: upright after a quarter turn, red lies on top.

@@ -320,7 +320,7 @@ def camera_vanishes(stage):
 
 # --- version information ------------------------------------------------------
 
-@scenario('the "?" box: its texts, answered No (Escape, then the No button) and Yes')
+@scenario('the "?" box: its texts and Dutch buttons, answered No (Escape, then "Nee") and Yes ("Ja")')
 def version_box(stage):
     workdir = stage.folder("werkmap van Anna")
     camera = stage.folder("camera")
@@ -351,19 +351,21 @@ def version_box(stage):
     expect("last line", lines[-1], "Laatste versie downloaden?")
     if not (len(lines) == 7 and lines[4].endswith("/Zandrel.html")):
         raise Failure("the box's lines: %r" % lines)
+    buttons = sorted(n.name.replace("&", "") for n in app.reader.nodes("Zandrel 1.0.8") if n.role == "push button")
+    expect("the box's buttons", buttons, ["Ja", "Nee"])
     desktop.screenshot(box, stage.shot("version"))
     copy_to_docs(stage.shot("version"), "screenshot-version.png")
     desktop.press("Escape")
     box_gone()
     open_box()
-    click_box_button(app, "No")
+    click_box_button(app, "Nee")
     box_gone()
     time.sleep(1)  # a launch would have been recorded by now
     expect("file manager starts after No", stage.launches(), [])
     expect("Message after No", app.message(), READY)
     expect("hive after No", stage.hive_text(), hive_before)
     open_box()
-    click_box_button(app, "Yes")
+    click_box_button(app, "Ja")
     box_gone()
     wait_until("the web page to be opened", stage.launches, timeout=30)
     calls = stage.launches()

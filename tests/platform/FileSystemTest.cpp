@@ -1,7 +1,7 @@
 #include "support/RealSystem.h"
 
 #include "platform/Platform.h"
-#include "platform/linux/NativePath.h"
+#include "platform/NativePath.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,7 @@
-#include "platform/linux/NativePath.h"
+#include "platform/NativePath.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace zandrel {
 
@@ -71,6 +74,17 @@ QByteArray nativePath(const QString& path)
     }
     flush(path.size());
     return bytes;
+}
+
+bool openForReading(QFile& file, const QString& path)
+{
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(fd);
+    return false;
 }
 
 }  // namespace zandrel

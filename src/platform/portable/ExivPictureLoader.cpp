@@ -1,6 +1,6 @@
 #include "platform/portable/ExivPictureLoader.h"
 
-#include "platform/linux/NativePath.h"
+#include "platform/NativePath.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -48,7 +48,7 @@ QImage upright(const QImage& picture, int orientation)
 int exifOrientation(const Exiv2::ExifData& exif)
 {
     const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-    return found == exif.end() ? 1 : QString::fromStdString(found->toString()).toInt();
+    return found == exif.end() ? 1 : int(exiv2::integer(*found));
 }
 
 // The thumbnail the camera wrote into the EXIF block; a null image when there is none.
@@ -56,15 +56,11 @@ QImage embeddedThumbnail(const QString& path)
 {
     keepExiv2Quiet();
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(nativePath(path).toStdString());
+        auto image = Exiv2::ImageFactory::open(nativePath(path).toStdString());
         image->readMetadata();
         const Exiv2::ExifThumbC thumbnail(image->exifData());
-        const Exiv2::DataBuf bytes = thumbnail.copy();
-        QImage picture;
-        if (bytes.size_ > 0)
-            picture.loadFromData(bytes.pData_, int(bytes.size_));
-        return upright(picture, exifOrientation(image->exifData()));
-    } catch (const Exiv2::AnyError&) {
+        return upright(QImage::fromData(exiv2::bytes(thumbnail.copy())), exifOrientation(image->exifData()));
+    } catch (const std::exception&) {
         return QImage();
     }
 }
@@ -73,14 +69,9 @@ QImage embeddedThumbnail(const QString& path)
 // decode straight at a fraction of its size.
 QImage decodedAtBoxSize(const QString& path, QSize boxSize)
 {
-    // Opened here, so that a name which is not UTF-8 reaches the kernel as it is.
     QFile file;
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        if (fd >= 0)
-            ::close(fd);
+    if (!openForReading(file, path))
         return QImage();
-    }
     QImageReader reader(&file);
     if (reader.format() != "jpeg")
         return QImage();
@@ -104,4 +95,3 @@ QImage ExivPictureLoader::LoadPicture(const QString& path, QSize boxSize)
 
 }  // namespace zandrel
 
-#pragma GCC diagnostic pop

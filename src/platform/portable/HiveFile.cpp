@@ -7,9 +7,6 @@
 #include <QLockFile>
 #include <QSaveFile>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace zandrel {
 
 namespace {
@@ -41,11 +38,8 @@ bool moveAside(const QString& path)
 // waiting for it would only stall every write.
 bool outOfReach(const QString& lockPath)
 {
-    const QByteArray lock = QFile::encodeName(lockPath);
-    const QByteArray folder = QFile::encodeName(QFileInfo(lockPath).absolutePath());
-    return ::access(lock.constData(), F_OK) == 0
-           && (::faccessat(AT_FDCWD, lock.constData(), R_OK, AT_EACCESS) != 0
-               || ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) != 0);
+    const QFileInfo lock(lockPath);
+    return lock.exists() && (!lock.isReadable() || !QFileInfo(lock.absolutePath()).isWritable());
 }
 
 }  // namespace
