@@ -1,18 +1,11 @@
 #include "platform/portable/ExivPictureLoader.h"
 
 #include "platform/NativePath.h"
+#include "platform/portable/Exiv2Compat.h"
 
 #include <QFile>
 #include <QImageReader>
 #include <QTransform>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-// Exiv2 0.27 still names its owning pointers std::auto_ptr.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
 
 namespace zandrel {
 
