@@ -15,6 +15,7 @@ packages=(
   fonts-dejavu-core fonts-liberation      # a sans-serif that fits the window's fixed label widths
   xvfb xauth xdotool x11-utils imagemagick  # end-to-end tests under a real X server
   python3 python3-pyatspi at-spi2-core dbus-x11  # screen-reader tests
+  python3-xlib                            # the window's answer to the desktop's ping (bench)
   desktop-file-utils dpkg-dev file        # installation and package tests
   strace exfatprogs exfat-fuse util-linux rsync  # fault injection, exFAT over FUSE, benchmarks
 )

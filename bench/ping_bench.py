@@ -54,19 +54,30 @@ def drop_caches():
 
 
 def start_xvfb(work):
-    read_end, write_end = os.pipe()
+    """An X server on a display number it is alone on; a few tries, as other servers come and go."""
     log = open(os.path.join(work, "xvfb.log"), "w")
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
-                               "-nolisten", "tcp", "-noreset"],
-                              pass_fds=(write_end,), stdout=log, stderr=log)
-    os.close(write_end)
-    ready, _, _ = select.select([read_end], [], [], 30)
-    number = os.read(read_end, 32).decode().strip() if ready else ""
-    os.close(read_end)
-    if not number:
+    for number in range(20, 200):
+        # Neither a lock nor a socket file: a stale socket file would hide this
+        # server from python-xlib, which does not try the abstract socket.
+        if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
+            continue
+        read_end, write_end = os.pipe()
+        server = subprocess.Popen(["Xvfb", ":%d" % number, "-displayfd", str(write_end), "-screen", "0",
+                                   "1280x1024x24", "-nolisten", "tcp", "-noreset"],
+                                  pass_fds=(write_end,), stdout=log, stderr=log)
+        os.close(write_end)
+        ready, _, _ = select.select([read_end], [], [], 30)
+        said = os.read(read_end, 32).decode().strip() if ready else ""
+        os.close(read_end)
+        try:
+            if said:
+                display.Display(":%d" % number).close()
+                return server, ":%d" % number
+        except Exception:
+            pass
         server.terminate()
-        raise Failed("Xvfb did not start (see %s)" % log.name)
-    return server, ":" + number
+        server.wait()
+    raise Failed("Xvfb did not start (see %s)" % log.name)
 
 
 class Desktop:
@@ -75,8 +86,8 @@ class Desktop:
     def __init__(self, name):
         self.display = display.Display(name)
         self.root = self.display.screen().root
-        # Answers go to the root window; watching its substructure is how a desktop hears them.
-        self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
+        # Answers are sent to the root window for its structure (or redirect) listeners.
+        self.root.change_attributes(event_mask=X.StructureNotifyMask)
         self.protocols = self.display.intern_atom("WM_PROTOCOLS")
         self.ping = self.display.intern_atom("_NET_WM_PING")
 
