@@ -20,6 +20,7 @@ test_packages=(
   libgtest-dev                            # unit tests
   xvfb xauth xdotool x11-utils imagemagick  # end-to-end tests under a real X server
   python3 python3-pyatspi at-spi2-core dbus-x11  # screen-reader tests
+  python3-xlib                            # the window's answer to the desktop's ping (bench)
   desktop-file-utils dpkg-dev file        # installation and package tests
   lintian appstream                       # the package and its metadata as Debian checks them
   strace exfatprogs exfat-fuse util-linux rsync  # fault injection, exFAT over FUSE, benchmarks

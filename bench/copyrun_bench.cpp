@@ -3,18 +3,19 @@
 // small files. Every figure and ratio is printed; sizes come from the options
 // so that a quick run is possible (--help).
 
-#include "app/Zandrel.h"
+#include "common/BenchSupport.h"
+#include "common/CameraData.h"
+#include "common/WindowRun.h"
+#include "platform/FileSystem.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -22,43 +23,18 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <memory>
 #include <unistd.h>
 #include <vector>
 #include <xxhash.h>
 
-#include "platform/portable/Exiv2Compat.h"
-
 using namespace zandrel;
+using namespace zandrel::bench;
 
 namespace {
 
 const QSize kPreviewBox(225, 169);
 
-// Thrown rather than exiting, so that the generated data is removed all the same.
-struct BenchFailed {
-    QString what;
-};
-
-[[noreturn]] void die(const QString& what) { throw BenchFailed{what}; }
-
-double seconds(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e9;
-}
-
-void run(const QString& program, const QStringList& arguments)
-{
-    if (QProcess::execute(program, arguments) != 0)
-        die(program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) + QStringLiteral(" failed"));
-}
-
 void sync() { ::sync(); }
-
-QStringList filesIn(const QString& folder) { return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
 // Flushed and out of the page cache, so that every contender reads from the disk.
 void evict(const QString& folder)
@@ -71,135 +47,6 @@ void evict(const QString& folder)
             ::close(fd);
         }
     }
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        die(QStringLiteral("cannot write ") + path);
-}
-
-// ---- Generated camera data ------------------------------------------------
-
-QByteArray encodeJpeg(const QImage& image, int quality)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", quality);
-    return bytes;
-}
-
-// A smooth scene with sensor noise on top, which is what keeps a camera's JPEG large.
-QImage noisyScene(QSize size, int noise)
-{
-    QImage image(size, QImage::Format_RGB32);
-    QRandomGenerator random(42);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const quint32 r = random.generate();
-            auto channel = [&](int base, int shift) {
-                return std::clamp(base + int((r >> shift) & 0xFF) * noise / 255 - noise / 2, 0, 255);
-            };
-            line[x] = qRgb(channel(x * 255 / size.width(), 0), channel(y * 255 / size.height(), 8),
-                           channel(128 + (x ^ y) % 64, 16));
-        }
-    }
-    return image;
-}
-
-// One camera JPEG: the same scene, its own EXIF block with thumbnail and date.
-QByteArray withExif(const QByteArray& jpeg, const QByteArray& thumbnail, int number)
-{
-    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), long(jpeg.size()));
-    Exiv2::ExifData exif;
-    exif["Exif.Image.Make"] = "Zandrel bench";
-    exif["Exif.Photo.DateTimeOriginal"] = QStringLiteral("2026:12:08 10:%1:%2")
-                                              .arg(number / 60 % 60, 2, 10, QLatin1Char('0'))
-                                              .arg(number % 60, 2, 10, QLatin1Char('0'))
-                                              .toStdString();
-    exif["Exif.Photo.ImageUniqueID"] = std::to_string(number);
-    Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()),
-                                            long(thumbnail.size()));
-    image->setExifData(exif);
-    image->writeMetadata();
-    Exiv2::BasicIo& io = image->io();
-    io.seek(0, Exiv2::BasicIo::beg);
-    return exiv2::bytes(io.read(io.size()));
-}
-
-struct CameraPhoto {
-    QByteArray jpeg;
-    QByteArray thumbnail;
-};
-
-CameraPhoto cameraPhoto(QSize size, int noise)
-{
-    const QImage scene = noisyScene(size, noise);
-    return {encodeJpeg(scene, 92), encodeJpeg(scene.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 85)};
-}
-
-void makeCameraJpegs(const QString& folder, int count, const CameraPhoto& photo)
-{
-    QDir().mkpath(folder);
-    for (int i = 1; i <= count; ++i)
-        writeFile(joinPath(folder, QStringLiteral("DSC%1.JPG").arg(i, 5, 10, QLatin1Char('0'))),
-                  withExif(photo.jpeg, photo.thumbnail, i));
-}
-
-void makeSmallFiles(const QString& folder, int count, int bytes)
-{
-    QDir().mkpath(folder);
-    QByteArray data(bytes, Qt::Uninitialized);
-    QRandomGenerator random(7);
-    for (int i = 1; i <= count; ++i) {
-        random.fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
-        writeFile(joinPath(folder, QStringLiteral("IMG%1.ARW").arg(i, 5, 10, QLatin1Char('0'))), data);
-    }
-}
-
-// ---- The window -----------------------------------------------------------
-
-class PrintedMessageBox : public MessageBox {
-public:
-    int Show(const QString& prompt, int, const QString&) override
-    {
-        std::fprintf(stderr, "message box: %s\n", qPrintable(prompt));
-        return IDOK;
-    }
-};
-
-class NoLauncher : public Launcher {
-public:
-    void Launch(const QString&, const QString&) override {}
-};
-
-// One press of start on a fresh window, as the user makes it; the seconds it took.
-double windowRun(const QString& camera, const QString& photos, bool emptying, bool preview)
-{
-    Platform platform = Platform::System();
-    platform.messageBox = std::make_shared<PrintedMessageBox>();
-    platform.launcher = std::make_shared<NoLauncher>();
-    {
-        const auto registry = platform.registry->Connect();
-        const QString key = QStringLiteral("SOFTWARE\\Zandrel");
-        registry->CreateKey(HKEY_LOCAL_MACHINE, key);
-        registry->SetStringValue(HKEY_LOCAL_MACHINE, key, QStringLiteral("cpath"), camera);
-        registry->SetStringValue(HKEY_LOCAL_MACHINE, key, QStringLiteral("fpath"), photos);
-        registry->SetStringValue(HKEY_LOCAL_MACHINE, key, QStringLiteral("sOpen"), QStringLiteral("0"));
-    }
-    QDir().mkpath(photos);
-    Zandrel window(platform);
-    window.sFolder.setText(QStringLiteral("run"));
-    window.sDel.setValue(emptying ? 1 : 0);
-    window.sPreview.setValue(preview ? 1 : 0);
-    window.show();
-    const double taken = seconds([&] { window.start_Click(); });
-    if (window.Message.Caption() != QStringLiteral("Klaar met kopiëren"))
-        die(QStringLiteral("the run ended with: ") + window.Message.Caption());
-    return taken;
 }
 
 // ---- The bare loop: the system calls of a checked move, and nothing else --
