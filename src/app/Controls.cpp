@@ -105,7 +105,28 @@ void ColouredControl::setBackColor(Colour colour)
 // name, and every blank counts.
 Label::Label(QLabel* label) : ColouredControl(label) { label->setTextFormat(Qt::PlainText); }
 QString Label::Caption() const { return static_cast<QLabel*>(widget_)->text(); }
-void Label::setCaption(const QString& caption) { static_cast<QLabel*>(widget_)->setText(caption); }
+namespace {
+// The caption a label's reason belongs to.
+constexpr char kReasonFor[] = "zandrelReasonFor";
+}  // namespace
+
+void Label::setCaption(const QString& caption)
+{
+    const QVariant reasonFor = widget_->property(kReasonFor);
+    if (reasonFor.isValid() && reasonFor.toString() != caption) {
+        widget_->setToolTip(QString());
+        widget_->setAccessibleDescription(QString());
+        widget_->setProperty(kReasonFor, QVariant());
+    }
+    static_cast<QLabel*>(widget_)->setText(caption);
+}
+
+void Label::setReason(const QString& reason)
+{
+    widget_->setToolTip(reason);
+    widget_->setAccessibleDescription(reason);
+    widget_->setProperty(kReasonFor, Caption());
+}
 
 TextBox::TextBox(QLineEdit* edit) : ColouredControl(edit) {}
 QString TextBox::Text() const { return static_cast<QLineEdit*>(widget_)->text(); }

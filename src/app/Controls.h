@@ -56,6 +56,9 @@ public:
     explicit Label(QLabel* label);
     QString Caption() const;
     void setCaption(const QString& caption);
+    // Why the caption says what it says, for whoever looks closer: the label's
+    // tooltip and its description for a screen reader, until the caption changes.
+    void setReason(const QString& reason);
 };
 
 class TextBox : public ColouredControl {

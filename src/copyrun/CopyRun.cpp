@@ -72,8 +72,6 @@ void CopyRun::copyAll(const QStringList& names)
 
 void CopyRun::begin()
 {
-    window_.Message.widget()->setToolTip(QString());
-    window_.Message.widget()->setAccessibleDescription(QString());
     window_.Refresh1_Click();
     window_.DisableControls();
     total_ = window_.sAantal.Caption().toLongLong();
@@ -223,8 +221,7 @@ void CopyRun::stop(const QString& name, const QString& reason)
 {
     pipeline_.reset();
     window_.Message.setCaption(QStringLiteral("ERROR kopiëren van ") + readableName(name));
-    window_.Message.widget()->setToolTip(reason);
-    window_.Message.widget()->setAccessibleDescription(reason);
+    window_.Message.setReason(reason);
     qWarning("%s", qUtf8Printable(reason));
     window_.EnableControls();
 }

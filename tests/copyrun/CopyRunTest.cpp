@@ -413,6 +413,10 @@ TEST(CopyRunOverlap, AFailureStopsAtItsFileAndWhatWasReadAheadLeavesNothing)
     EXPECT_EQ(f.step("publish", 4), -1);
     EXPECT_EQ(f.fs->liveCopies(), 0);
     f.expectNothingLost();
+    // ... and only as long as the line tells of that failure.
+    f.window().Refresh1_Click();
+    EXPECT_TRUE(f.window().Message.widget()->toolTip().isEmpty());
+    EXPECT_TRUE(f.window().Message.widget()->accessibleDescription().isEmpty());
 }
 
 // A click posted to the window while the copy's thread is busy with a file.
