@@ -2,12 +2,14 @@
 
 #include "app/Artwork.h"
 #include "app/FittedCheckBox.h"
+#include "app/Layout.h"
 #include "app/PictureButton.h"
 #include "app/StatusLabel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -17,20 +19,12 @@ namespace zandrel {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height)
+template <typename W, typename... Args>
+W* place(QWidget* parent, const LayoutRow& row, Args&&... args)
 {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
-
-template <typename W>
-W* place(QWidget* parent, const char* name, QRect geometry)
-{
-    auto* widget = new W(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(geometry);
+    auto* widget = new W(std::forward<Args>(args)..., parent);
+    widget->setObjectName(row.name);
+    widget->setGeometry(row.pixels());
     return widget;
 }
 
@@ -52,49 +46,149 @@ QFont statusFont()
     return font;
 }
 
-QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+QWidget* label(QWidget* parent, const LayoutRow& row)
 {
-    auto* widget = place<QLabel>(parent, name, geometry);
-    widget->setText(caption);
+    auto* widget = place<QLabel>(parent, row);
+    widget->setText(row.caption);
     widget->setFocusPolicy(Qt::NoFocus);
     return widget;
 }
 
-QLabel* statusLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+QWidget* statusLabel(QWidget* parent, const LayoutRow& row)
 {
-    auto* widget = place<StatusLabel>(parent, name, geometry);
-    widget->setText(caption);
+    auto* widget = place<StatusLabel>(parent, row);
+    widget->setText(row.caption);
     widget->setFocusPolicy(Qt::NoFocus);
     widget->setFont(statusFont());
     widget->setAlignment(Qt::AlignCenter);
     return widget;
 }
 
-QLineEdit* textBox(QWidget* parent, const char* name, QRect geometry)
+QWidget* textBox(QWidget* parent, const LayoutRow& row)
 {
-    auto* widget = place<QLineEdit>(parent, name, geometry);
-    widget->setText(QString::fromLatin1(name));
+    auto* widget = place<QLineEdit>(parent, row);
+    widget->setText(row.name);
     return widget;
 }
 
 // Only the box itself shows; the label beside it tells what it is for, also to a
 // screen reader.
-QCheckBox* checkBox(QWidget* parent, const char* name, bool ticked, const QString& meaning, QRect geometry)
+QWidget* checkBox(QWidget* parent, const LayoutRow& row)
 {
-    auto* widget = place<QCheckBox>(parent, name, geometry);
-    widget->setText(QString::fromLatin1(name));
-    widget->setChecked(ticked);
-    widget->setAccessibleName(meaning);
+    auto* widget = place<QCheckBox>(parent, row);
+    widget->setText(row.name);
+    widget->setAccessibleName(row.caption);
     fitIndicator(widget);
     return widget;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+QWidget* button(QWidget* parent, const LayoutRow& row)
 {
-    auto* widget = place<QPushButton>(parent, name, geometry);
-    widget->setText(caption);
+    auto* widget = place<QPushButton>(parent, row);
+    widget->setText(row.caption);
     widget->setAutoDefault(true);  // Enter presses the button that has the focus
     return widget;
+}
+
+QWidget* pictureButton(QWidget* parent, const LayoutRow& row)
+{
+    auto* widget = place<PictureButton>(parent, row, startPicture());
+    widget->setAutoDefault(true);
+    return widget;
+}
+
+QWidget* progressBar(QWidget* parent, const LayoutRow& row)
+{
+    auto* widget = place<QProgressBar>(parent, row);
+    widget->setTextVisible(false);
+    widget->setFocusPolicy(Qt::NoFocus);
+    return widget;
+}
+
+QWidget* image(QWidget* parent, const LayoutRow& row)
+{
+    auto* widget = static_cast<QLabel*>(label(parent, row));
+    widget->setFrameShape(QFrame::Box);
+    widget->setLineWidth(1);
+    widget->setScaledContents(true);
+    return widget;
+}
+
+QWidget* line(QWidget* parent, const LayoutRow& row)
+{
+    auto* widget = place<QFrame>(parent, row);
+    widget->setAutoFillBackground(true);
+    widget->setBackgroundRole(QPalette::WindowText);
+    return widget;
+}
+
+QWidget* build(QWidget* parent, const LayoutRow& row)
+{
+    using Builder = QWidget* (*)(QWidget*, const LayoutRow&);
+    static const QHash<QString, Builder> builders = {
+        {QStringLiteral("label"), label},      {QStringLiteral("status"), statusLabel},
+        {QStringLiteral("text"), textBox},     {QStringLiteral("check"), checkBox},
+        {QStringLiteral("button"), button},    {QStringLiteral("picture"), pictureButton},
+        {QStringLiteral("progress"), progressBar}, {QStringLiteral("image"), image},
+        {QStringLiteral("line"), line}};
+    const Builder builder = builders.value(row.kind);
+    if (!builder)
+        qFatal("Unknown kind of control in the window layout: %s", qPrintable(row.kind));
+    return builder(parent, row);
+}
+
+// Builds the controls of the layout table in its order. Labels, the image and
+// the line lie beneath the buttons, boxes and the bar; the keyboard visits the
+// controls that take the focus in the table's order.
+void buildControls(QWidget* window)
+{
+    std::vector<QWidget*> below, tabOrder;
+    for (const LayoutRow& row : windowLayout()) {
+        QWidget* widget = build(window, row);
+        if (takesFocus(row))
+            tabOrder.push_back(widget);
+        else if (row.kind != QLatin1String("progress"))
+            below.push_back(widget);
+    }
+    for (QWidget* widget : below)
+        widget->lower();
+    for (size_t i = 0; i + 1 < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i], tabOrder[i + 1]);
+}
+
+// The control the layout table names, of the kind the window expects.
+template <typename W>
+W* built(QWidget* window, const char* name)
+{
+    auto* widget = window->findChild<W*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    if (!widget)
+        qFatal("The window layout lacks the control %s of its kind", name);
+    return widget;
+}
+
+// What the table does not say: first values, names for a screen reader, the
+// lamp and the SET caption.
+void setDesignState(Zandrel& w)
+{
+    // A screen reader names each folder box after the caption to its left.
+    w.Cpath.widget()->setAccessibleName(QStringLiteral("Camera folder"));
+    w.Fpath.widget()->setAccessibleName(QStringLiteral("Foto folder"));
+    w.sFolder.widget()->setAccessibleName(QStringLiteral("Subfoldernaam"));
+    w.SETcamera.setEnabled(false);
+    w.SETcamera.setVisible(false);
+    w.Stoplicht.widget()->setAutoFillBackground(true);
+    w.Stoplicht.widget()->setAccessibleName(QStringLiteral("Stoplicht"));
+    w.Stoplicht.widget()->setProperty("zandrelLamp", true);  // tells its colour in words, see Controls.cpp
+    for (CheckBox* ticked : {&w.sDel, &w.sAutodatum, &w.sPreview})
+        ticked->setValue(1);
+    w.start.widget()->setAccessibleName(QStringLiteral("START"));
+    w.start.widget()->setAccessibleDescription(QStringLiteral("Kopieer alle foto's van de camera"));
+    w.ProgressBar.widget()->setAccessibleName(QStringLiteral("Voortgang"));
+    w.ProgressBar.setMax(100);
+    w.ProgressBar.setValue(0);
+    static_cast<QLabel*>(w.Label3.widget())->setAlignment(Qt::AlignCenter);
+    w.Versie.widget()->setAccessibleDescription(QStringLiteral("Versie-informatie"));
+    w.Image1.widget()->setAccessibleName(QStringLiteral("Foto"));
 }
 
 }  // namespace
@@ -117,82 +211,38 @@ Zandrel::~Zandrel() = default;
 
 void Zandrel::createControls()
 {
-    Camerpath = Label(label(this, "Camerpath", QStringLiteral("Camera folder"), twips(240, 3960, 1215, 255)));
-    Cpath = TextBox(textBox(this, "Cpath", twips(1320, 3960, 6255, 285)));
-    Fpath = TextBox(textBox(this, "Fpath", twips(1320, 4320, 6255, 285)));
-    // A screen reader names each folder box after the caption to its left.
-    Cpath.widget()->setAccessibleName(QStringLiteral("Camera folder"));
-    Fpath.widget()->setAccessibleName(QStringLiteral("Foto folder"));
-    SETcamera = CommandButton(button(this, "SETcamera", QStringLiteral("Save"), twips(7680, 3960, 735, 675)));
-    SETcamera.setEnabled(false);
-    SETcamera.setVisible(false);
-    MB = Label(label(this, "MB", QStringLiteral("Aantal MB's"), twips(240, 600, 975, 255)));
-    Refresh1 = CommandButton(button(this, "Refresh1", QStringLiteral("Refresh"), twips(1920, 240, 1695, 975)));
-    Message = Label(statusLabel(this, "Message", QStringLiteral("Message"), twips(600, 4920, 7425, 345)));
-    Stoplicht = Label(label(this, "Stoplicht", QString(), twips(8055, 4920, 255, 255)));
-    Stoplicht.widget()->setAutoFillBackground(true);
-    Stoplicht.widget()->setAccessibleName(QStringLiteral("Stoplicht"));
-    Stoplicht.widget()->setProperty("zandrelLamp", true);  // tells its colour in words, see Controls.cpp
-    sDel = CheckBox(checkBox(this, "sDel", true, QStringLiteral("Na kopieren camera legen"), twips(3840, 240, 255, 195)));
-    sAutodatum = CheckBox(checkBox(this, "sAutodatum", true, QStringLiteral("Datum als subfoldernaam"), twips(3840, 960, 255, 195)));
-    Label1 = Label(label(this, "Label1", QStringLiteral("Na kopieren camera legen"), twips(4200, 240, 2655, 255)));
-    Label2 = Label(label(this, "Label2", QStringLiteral("Datum als subfoldernaam"), twips(4200, 960, 2655, 255)));
-    sFolder = TextBox(textBox(this, "sFolder", twips(3840, 1320, 3735, 285)));
-    sFolder.widget()->setAccessibleName(QStringLiteral("Subfoldernaam"));
-    sSet = CheckBox(checkBox(this, "sSet", false, QStringLiteral("SET"), twips(7680, 4200, 270, 255)));
-    auto* startButton = new PictureButton(startPicture(), this);
-    startButton->setObjectName(QStringLiteral("start"));
-    startButton->setGeometry(twips(3840, 1680, 4575, 975));
-    startButton->setAutoDefault(true);
-    startButton->setAccessibleName(QStringLiteral("START"));
-    startButton->setAccessibleDescription(QStringLiteral("Kopieer alle foto's van de camera"));
-    start = CommandButton(startButton);
-    auto* bar = place<QProgressBar>(this, "ProgressBar", twips(3840, 2880, 4575, 135));
-    bar->setTextVisible(false);
-    bar->setFocusPolicy(Qt::NoFocus);
-    bar->setAccessibleName(QStringLiteral("Voortgang"));
-    ProgressBar = zandrel::ProgressBar(bar);
-    ProgressBar.setMax(100);
-    ProgressBar.setValue(0);
-    procent = Label(statusLabel(this, "procent", QStringLiteral("Procent"), twips(3840, 3240, 4455, 375)));
-    Label3 = Label(label(this, "Label3", QStringLiteral("SET"), twips(7920, 4200, 375, 255)));
-    static_cast<QLabel*>(Label3.widget())->setAlignment(Qt::AlignCenter);
-    sAantal = Label(label(this, "sAantal", QStringLiteral("sAantal"), twips(1320, 360, 615, 255)));
-    sMB = Label(label(this, "sMB", QStringLiteral("sMB"), twips(1320, 600, 615, 255)));
-    sPreview = CheckBox(checkBox(this, "sPreview", true, QStringLiteral("Foto laten zien"), twips(3840, 720, 255, 195)));
-    sFotoaan = Label(label(this, "sFotoaan", QStringLiteral("Foto laten zien"), twips(4200, 720, 2055, 255)));
-    Fotoboek = CommandButton(button(this, "Fotoboek", QStringLiteral("Foto's"), twips(7680, 1320, 750, 285)));
-    Allemaal = Label(label(this, "Allemaal", QStringLiteral("Totaal"), twips(240, 360, 975, 255)));
-    sOpen = CheckBox(checkBox(this, "sOpen", false, QStringLiteral("Na kopiëren foto folder openen"), twips(3840, 480, 255, 195)));
-    Label4 = Label(label(this, "Label4", QStringLiteral("Na kopiëren foto folder openen"), twips(4200, 480, 2415, 255)));
-    Label5 = Label(label(this, "Label5", QStringLiteral("Foto folder"), twips(240, 4320, 1095, 255)));
-    Versie = CommandButton(button(this, "Versie", QStringLiteral("?"), twips(8160, 120, 255, 255)));
-    Versie.widget()->setAccessibleDescription(QStringLiteral("Versie-informatie"));
-
-    auto* image = label(this, "Image1", QString(), twips(240, 1320, 3375, 2535));
-    image->setFrameShape(QFrame::Box);
-    image->setLineWidth(1);
-    image->setScaledContents(true);
-    image->setAccessibleName(QStringLiteral("Foto"));
-    Image1 = Image(image);
-    auto* line = place<QFrame>(this, "Line1", QRect(120 / kTwipsPerPixel, 4800 / kTwipsPerPixel, (8520 - 120) / kTwipsPerPixel, 1));
-    line->setAutoFillBackground(true);
-    line->setBackgroundRole(QPalette::WindowText);
-    Line1 = Control(line);
-
-    // Labels and the image lie beneath the buttons, boxes and the bar.
-    for (QWidget* below : {Camerpath.widget(), MB.widget(), Message.widget(), Stoplicht.widget(),
-                           Label1.widget(), Label2.widget(), procent.widget(), Label3.widget(),
-                           sAantal.widget(), sMB.widget(), sFotoaan.widget(), Allemaal.widget(),
-                           Label4.widget(), Label5.widget(), Image1.widget(), Line1.widget()})
-        below->lower();
-
-    const QWidget* tabOrder[] = {Cpath.widget(), Fpath.widget(), SETcamera.widget(), Refresh1.widget(),
-                                 sDel.widget(), sAutodatum.widget(), sFolder.widget(), sSet.widget(),
-                                 start.widget(), sPreview.widget(), Fotoboek.widget(), sOpen.widget(),
-                                 Versie.widget()};
-    for (size_t i = 0; i + 1 < std::size(tabOrder); ++i)
-        setTabOrder(const_cast<QWidget*>(tabOrder[i]), const_cast<QWidget*>(tabOrder[i + 1]));
+    buildControls(this);
+    Camerpath = Label(built<QLabel>(this, "Camerpath"));
+    Cpath = TextBox(built<QLineEdit>(this, "Cpath"));
+    Fpath = TextBox(built<QLineEdit>(this, "Fpath"));
+    SETcamera = CommandButton(built<QPushButton>(this, "SETcamera"));
+    MB = Label(built<QLabel>(this, "MB"));
+    Refresh1 = CommandButton(built<QPushButton>(this, "Refresh1"));
+    Message = Label(built<StatusLabel>(this, "Message"));
+    Stoplicht = Label(built<QLabel>(this, "Stoplicht"));
+    sDel = CheckBox(built<QCheckBox>(this, "sDel"));
+    sAutodatum = CheckBox(built<QCheckBox>(this, "sAutodatum"));
+    Label1 = Label(built<QLabel>(this, "Label1"));
+    Label2 = Label(built<QLabel>(this, "Label2"));
+    sFolder = TextBox(built<QLineEdit>(this, "sFolder"));
+    sSet = CheckBox(built<QCheckBox>(this, "sSet"));
+    start = CommandButton(built<PictureButton>(this, "start"));
+    ProgressBar = zandrel::ProgressBar(built<QProgressBar>(this, "ProgressBar"));
+    procent = Label(built<StatusLabel>(this, "procent"));
+    Label3 = Label(built<QLabel>(this, "Label3"));
+    sAantal = Label(built<QLabel>(this, "sAantal"));
+    sMB = Label(built<QLabel>(this, "sMB"));
+    sPreview = CheckBox(built<QCheckBox>(this, "sPreview"));
+    sFotoaan = Label(built<QLabel>(this, "sFotoaan"));
+    Fotoboek = CommandButton(built<QPushButton>(this, "Fotoboek"));
+    Allemaal = Label(built<QLabel>(this, "Allemaal"));
+    sOpen = CheckBox(built<QCheckBox>(this, "sOpen"));
+    Label4 = Label(built<QLabel>(this, "Label4"));
+    Label5 = Label(built<QLabel>(this, "Label5"));
+    Versie = CommandButton(built<QPushButton>(this, "Versie"));
+    Image1 = Image(built<QLabel>(this, "Image1"));
+    Line1 = Control(built<QFrame>(this, "Line1"));
+    setDesignState(*this);
 }
 
 void Zandrel::connectEvents()

@@ -1,5 +1,6 @@
 #include "support/TestWindow.h"
 
+#include "app/Layout.h"
 #include "app/StatusLabel.h"
 #include "platform/portable/HiveRegistry.h"
 #include "settings/SettingsKeys.h"
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,48 +24,14 @@
 namespace zandrel::test {
 namespace {
 
-struct Row {
-    const char* name;
-    const char* kind;
-    QString text;
-    int left, top, width, height;
-};
-
-// The window's design: name, widget kind, design-time text and place in twips.
-const std::vector<Row>& designTable()
+// The widget class that each kind of the layout table stands for.
+const char* widgetClass(const QString& kind)
 {
-    static const std::vector<Row> rows = {
-        {"Camerpath", "QLabel", "Camera folder", 240, 3960, 1215, 255},
-        {"Cpath", "QLineEdit", "Cpath", 1320, 3960, 6255, 285},
-        {"Fpath", "QLineEdit", "Fpath", 1320, 4320, 6255, 285},
-        {"SETcamera", "QPushButton", "Save", 7680, 3960, 735, 675},
-        {"MB", "QLabel", "Aantal MB's", 240, 600, 975, 255},
-        {"Refresh1", "QPushButton", "Refresh", 1920, 240, 1695, 975},
-        {"Message", "QLabel", "Message", 600, 4920, 7425, 345},
-        {"Stoplicht", "QLabel", "", 8055, 4920, 255, 255},
-        {"sDel", "QCheckBox", "sDel", 3840, 240, 255, 195},
-        {"sAutodatum", "QCheckBox", "sAutodatum", 3840, 960, 255, 195},
-        {"Label1", "QLabel", "Na kopieren camera legen", 4200, 240, 2655, 255},
-        {"Label2", "QLabel", "Datum als subfoldernaam", 4200, 960, 2655, 255},
-        {"sFolder", "QLineEdit", "sFolder", 3840, 1320, 3735, 285},
-        {"sSet", "QCheckBox", "sSet", 7680, 4200, 270, 255},
-        {"start", "QPushButton", "", 3840, 1680, 4575, 975},
-        {"ProgressBar", "QProgressBar", "", 3840, 2880, 4575, 135},
-        {"procent", "QLabel", "Procent", 3840, 3240, 4455, 375},
-        {"Label3", "QLabel", "SET", 7920, 4200, 375, 255},
-        {"sAantal", "QLabel", "sAantal", 1320, 360, 615, 255},
-        {"sMB", "QLabel", "sMB", 1320, 600, 615, 255},
-        {"sPreview", "QCheckBox", "sPreview", 3840, 720, 255, 195},
-        {"sFotoaan", "QLabel", "Foto laten zien", 4200, 720, 2055, 255},
-        {"Fotoboek", "QPushButton", "Foto's", 7680, 1320, 750, 285},
-        {"Allemaal", "QLabel", "Totaal", 240, 360, 975, 255},
-        {"sOpen", "QCheckBox", "sOpen", 3840, 480, 255, 195},
-        {"Label4", "QLabel", QString::fromUtf8("Na kopiëren foto folder openen"), 4200, 480, 2415, 255},
-        {"Label5", "QLabel", "Foto folder", 240, 4320, 1095, 255},
-        {"Versie", "QPushButton", "?", 8160, 120, 255, 255},
-        {"Image1", "QLabel", "", 240, 1320, 3375, 2535},
-    };
-    return rows;
+    static const QHash<QString, const char*> classes = {
+        {"label", "QLabel"},           {"status", "zandrel::StatusLabel"},    {"text", "QLineEdit"},
+        {"check", "QCheckBox"},        {"button", "QPushButton"},             {"picture", "zandrel::PictureButton"},
+        {"progress", "QProgressBar"},  {"image", "QLabel"},                   {"line", "QFrame"}};
+    return classes.value(kind, "unknown kind");
 }
 
 QString designText(QWidget* widget)
@@ -80,17 +48,42 @@ QString designText(QWidget* widget)
 TEST(Window, EveryControlHasItsDesignPlaceKindAndText)
 {
     TestWindow t;
-    for (const Row& row : designTable()) {
-        SCOPED_TRACE(row.name);
-        auto* widget = t.window->findChild<QWidget*>(QString::fromLatin1(row.name));
+    for (const LayoutRow& row : windowLayout()) {
+        SCOPED_TRACE(row.name.toStdString());
+        auto* widget = t.window->findChild<QWidget*>(row.name);
         ASSERT_NE(widget, nullptr);
-        EXPECT_TRUE(widget->inherits(row.kind));
+        EXPECT_TRUE(widget->inherits(widgetClass(row.kind))) << row.kind.toStdString();
         EXPECT_EQ(widget->geometry(), QRect(row.left / 15, row.top / 15, row.width / 15, row.height / 15));
-        EXPECT_EQ(designText(widget), row.text);
+        // Boxes show their own name until the load fills them; a check box's
+        // caption is what names it.
+        const bool box = row.kind == "text" || row.kind == "check";
+        EXPECT_EQ(designText(widget), box ? row.name : row.caption);
+        if (row.kind == "check") {
+            EXPECT_EQ(widget->accessibleName(), row.caption);
+        }
     }
     auto* line = t.window->findChild<QWidget*>(QStringLiteral("Line1"));
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->geometry(), QRect(8, 320, 560, 1));
+    EXPECT_EQ(t.window->findChild<QWidget*>(QStringLiteral("Label4"))->geometry(), QRect(280, 32, 161, 17));
+}
+
+TEST(Window, EveryControlLiesInsideTheWindowAndNoneHidesAnother)
+{
+    TestWindow t;
+    const QRect client(QPoint(0, 0), QSize(575, 358));
+    std::vector<QWidget*> shown;
+    for (QWidget* widget : t.window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        SCOPED_TRACE(widget->objectName().toStdString());
+        EXPECT_TRUE(client.contains(widget->geometry()));
+        if (widget->focusPolicy() != Qt::NoFocus && !widget->isHidden())
+            shown.push_back(widget);
+    }
+    EXPECT_EQ(shown.size(), 12u) << "the controls a user can reach, Save hidden";
+    for (size_t i = 0; i < shown.size(); ++i)
+        for (size_t j = i + 1; j < shown.size(); ++j)
+            EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
+                << shown[i]->objectName().toStdString() << " and " << shown[j]->objectName().toStdString();
 }
 
 TEST(Window, DesignStateBeforeLoad)
@@ -124,11 +117,13 @@ TEST(Window, TabOrderSkipsLabelsImageLineAndBar)
 {
     TestWindow t;
     Zandrel& w = *t.window;
-    const std::vector<QWidget*> expected = {w.Cpath.widget(), w.Fpath.widget(), w.SETcamera.widget(),
-                                            w.Refresh1.widget(), w.sDel.widget(), w.sAutodatum.widget(),
-                                            w.sFolder.widget(), w.sSet.widget(), w.start.widget(),
-                                            w.sPreview.widget(), w.Fotoboek.widget(), w.sOpen.widget(),
-                                            w.Versie.widget()};
+    std::vector<QWidget*> expected;
+    for (const LayoutRow& row : windowLayout())
+        if (row.kind == "text" || row.kind == "check" || row.kind == "button" || row.kind == "picture")
+            expected.push_back(w.findChild<QWidget*>(row.name));
+    ASSERT_EQ(expected.size(), 13u);
+    EXPECT_EQ(expected.front(), w.Cpath.widget());
+    EXPECT_EQ(expected.back(), w.Versie.widget());
     std::vector<QWidget*> chain;
     for (QWidget* next = w.Cpath.widget(); chain.size() < expected.size(); next = next->nextInFocusChain())
         if (next->focusPolicy() != Qt::NoFocus)

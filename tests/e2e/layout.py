@@ -1,65 +1,43 @@
 """Where each control of the Zandrel window lies and what it is.
 
-Places are in twips from the top-left corner of the client area, as the window
-was drawn; 15 twips make one pixel. The tests click at these places and expect
-a screen reader to find each control there.
+Read from the table the window builds itself from. Places are in twips from
+the top-left corner of the client area, as the window was drawn; 15 twips make
+one pixel. The tests click at these places and expect a screen reader to find
+each control there.
 """
 
+import os
 from collections import namedtuple
 
 TWIPS_PER_PIXEL = 15
 CLIENT_SIZE = (575, 358)
+TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                     "..", "..", "src", "app", "resources", "layout.tsv")
 
 Place = namedtuple("Place", "kind left top width height")
 
-CONTROLS = {
-    "Camerpath": Place("label", 240, 3960, 1215, 255),
-    "Cpath": Place("text", 1320, 3960, 6255, 285),
-    "Fpath": Place("text", 1320, 4320, 6255, 285),
-    "SETcamera": Place("button", 7680, 3960, 735, 675),
-    "MB": Place("label", 240, 600, 975, 255),
-    "Refresh1": Place("button", 1920, 240, 1695, 975),
-    "Message": Place("label", 600, 4920, 7425, 345),
-    "Stoplicht": Place("label", 8055, 4920, 255, 255),
-    "sDel": Place("check", 3840, 240, 255, 195),
-    "sAutodatum": Place("check", 3840, 960, 255, 195),
-    "Label1": Place("label", 4200, 240, 2655, 255),
-    "Label2": Place("label", 4200, 960, 2655, 255),
-    "sFolder": Place("text", 3840, 1320, 3735, 285),
-    "sSet": Place("check", 7680, 4200, 270, 255),
-    "start": Place("button", 3840, 1680, 4575, 975),
-    "ProgressBar": Place("progress", 3840, 2880, 4575, 135),
-    "procent": Place("label", 3840, 3240, 4455, 375),
-    "Label3": Place("label", 7920, 4200, 375, 255),
-    "sAantal": Place("label", 1320, 360, 615, 255),
-    "sMB": Place("label", 1320, 600, 615, 255),
-    "sPreview": Place("check", 3840, 720, 255, 195),
-    "sFotoaan": Place("label", 4200, 720, 2055, 255),
-    "Fotoboek": Place("button", 7680, 1320, 750, 285),
-    "Allemaal": Place("label", 240, 360, 975, 255),
-    "sOpen": Place("check", 3840, 480, 255, 195),
-    "Label4": Place("label", 4200, 480, 2415, 255),
-    "Label5": Place("label", 240, 4320, 1095, 255),
-    "Versie": Place("button", 8160, 120, 255, 255),
-    "Image1": Place("image", 240, 1320, 3375, 2535),
-}
+# What a screen reader meets: a status line is a label, the picture button a
+# button. The line is drawn, not read.
+READ_AS = {"status": "label", "picture": "button"}
 
-# Captions that never change.
-CAPTIONS = {
-    "Camerpath": "Camera folder",
-    "MB": "Aantal MB's",
-    "Label1": "Na kopieren camera legen",
-    "Label2": "Datum als subfoldernaam",
-    "Label3": "SET",
-    "Label4": "Na kopiëren foto folder openen",
-    "Label5": "Foto folder",
-    "Allemaal": "Totaal",
-    "sFotoaan": "Foto laten zien",
-    "Refresh1": "Refresh",
-    "Fotoboek": "Foto's",
-    "Versie": "?",
-    "SETcamera": "Save",
-}
+
+def _rows():
+    with open(TABLE, encoding="utf-8") as table:
+        for line in table:
+            line = line.rstrip("\n")
+            if line and not line.startswith("#"):
+                name, kind, left, top, width, height, *caption = line.split("\t")
+                yield name, kind, (int(left), int(top), int(width), int(height)), "".join(caption)
+
+
+# The window's controls, as the window builds them from the same table.
+CONTROLS = {name: Place(READ_AS.get(kind, kind), *place)
+            for name, kind, place, _ in _rows() if kind != "line"}
+
+# Captions that never change: a caption that is only the control's name is
+# replaced when the window loads, and a check box's caption is its label's.
+CAPTIONS = {name: caption for name, kind, _, caption in _rows()
+            if kind in ("label", "button") and caption and caption.lower() != name.lower()}
 
 # Each check box is explained by the label beside it.
 CHECK_BOX_LABELS = {
