@@ -65,8 +65,9 @@ case "${1:-}" in
   sanitize)
     install_missing "${run_packages[@]}" "${test_packages[@]}"
     build build-asan -DZANDREL_SANITIZE=ON
+    # The package test checks files and metadata, not memory: the normal build runs it.
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-      ctest --test-dir build-asan --output-on-failure ;;
+      ctest --test-dir build-asan --output-on-failure -E '^install$' ;;
   *)
     echo "usage: $0 start|test|sanitize" >&2
     exit 2 ;;
