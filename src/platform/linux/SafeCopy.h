@@ -66,15 +66,21 @@ public:
     bool named() const { return !name_.isEmpty(); }
     const QByteArray& name() const { return name_; }
     void markPublished() { published_ = true; }
-    // Renamed to say which name it is about to claim, before the claim exists.
+    // The mode a file created under the copy's name would have had: the named
+    // file is made for its writer alone while it is written.
+    void takeUsualMode();
+    // Renamed to say which name it is about to claim, before the claim exists;
+    // again for each name it tries.
     void nameTarget(const QByteArray& target);
 
 private:
     void createNamed();
-    bool lockedUnderName(const QByteArray& name);
+    bool stillNamed(const QByteArray& name) const;
+    void dropUnlocked(const QByteArray& name);
 
     int folder_;
     Fd fd_;
+    QByteArray base_;  // the name it was created under, that every claiming name extends
     QByteArray name_;
     bool published_ = false;
 };

@@ -110,10 +110,12 @@ void publish(int folder, TempFile& temp, const QByteArray& name)
     // a dead run's leftovers can never take one.
     if (isTempName(name))
         throw NameTaken{};
-    if (temp.named())
+    if (temp.named()) {
+        temp.takeUsualMode();
         publishNamed(folder, temp, name);
-    else
+    } else {
         publishUnnamed(folder, temp.fd(), name);
+    }
     temp.markPublished();
 }
 
