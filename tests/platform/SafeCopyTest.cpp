@@ -192,6 +192,26 @@ TEST_P(SafeCopyTest, NeverPublishesUnderATemporaryFilesName)
     EXPECT_TRUE(entries(photos()).isEmpty());
 }
 
+// The camera file goes only once its copy is verified on disk, under its name,
+// and that name flushed, whatever a caller asks.
+TEST_P(SafeCopyTest, DeletesTheCameraFileOnlyAfterItsCopyIsSafe)
+{
+    const QString source = shoot(QStringLiteral("a.jpg"), "photo");
+    const std::unique_ptr<StagedCopy> copy = fs.StageCopy(source, photos(), GetParam(), {});
+    EXPECT_THROW(copy->deleteSource(), PlatformError) << "before its check";
+    copy->verify({});
+    EXPECT_THROW(copy->deleteSource(), PlatformError) << "under no name yet";
+    copy->publish(inPhotos(QStringLiteral("a.jpg")));
+    if (GetParam() == CopyCheck::Plain) {
+        EXPECT_THROW(copy->deleteSource(), PlatformError) << "never read back";
+        EXPECT_EQ(readFile(source), "photo");
+    } else {
+        EXPECT_NO_THROW(copy->deleteSource());
+        EXPECT_FALSE(QFile::exists(source));
+    }
+    EXPECT_EQ(readFile(inPhotos(QStringLiteral("a.jpg"))), "photo");
+}
+
 struct PlantedLink {
     uid_t linkOwner;
     uid_t folderOwner;

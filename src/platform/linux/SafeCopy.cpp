@@ -156,8 +156,10 @@ public:
     // The steps themselves, failing with StepFailed or NameTaken.
     void checkOnDisk(const CopyControl& control)
     {
-        if (check_ == CopyCheck::VerifiedOnDisk)
+        if (check_ == CopyCheck::VerifiedOnDisk) {
             verifyOnDisk(temp_->fd(), info_.st_size, hash_, control);
+            verified_ = true;
+        }
     }
 
     void publishAs(const TargetPath& where)
@@ -165,15 +167,21 @@ public:
         if (where.folder != nativePath(folderText_))
             fail(QStringLiteral("de kopie staat klaar in een andere map"));
         checkSourceUnchanged(sourcePath_, info_);
+        const bool linked = !temp_->named();
         safecopy::publish(folder_.get(), *temp_, where.name);
-        if (check_ == CopyCheck::VerifiedOnDisk)
-            syncFolder(folder_.get(), temp_->fd(), where.name);
+        if (check_ != CopyCheck::VerifiedOnDisk)
+            return;
+        syncFolder(folder_.get(), temp_->fd(), where.name, linked);
+        flushedUnderName_ = true;
     }
 
     void deleteSource() override
     {
         const QString failure = QStringLiteral("Kan '%1' niet verwijderen: %2");
         try {
+            // The camera file may exist nowhere else until its copy is safe on disk.
+            if (!verified_ || !flushedUnderName_)
+                fail(QStringLiteral("de kopie is nog niet gecontroleerd en vastgelegd"));
             checkSourceUnchanged(sourcePath_, info_);
             // Like a deletion without force: a write-protected file is left alone.
             if (!(info_.st_mode & S_IWUSR))
@@ -208,6 +216,8 @@ private:
     struct stat info_ {};
     std::unique_ptr<TempFile> temp_;
     Hash hash_ = 0;
+    bool verified_ = false;          // read back from the disk and compared
+    bool flushedUnderName_ = false;  // published, and its folder flushed
 };
 
 }  // namespace

@@ -115,8 +115,9 @@ void verifyOnDisk(int fd, off_t size, Hash expected, const CopyControl& control 
 
 // Makes the finished copy appear under name without ever replacing a file.
 void publish(int folder, TempFile& temp, const QByteArray& name);
-// Flushes the folder; when that fails the copy is taken back out again.
-void syncFolder(int folder, int fd, const QByteArray& name);
+// Flushes the folder, after the copy again when it was linked (an unnamed file
+// given its name); when that fails the copy is taken back out again.
+void syncFolder(int folder, int fd, const QByteArray& name, bool linked);
 
 // Removes name when it is still the file described by ours.
 void removeIfStill(int folder, const QByteArray& name, const struct stat& ours);
