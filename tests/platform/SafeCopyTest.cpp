@@ -202,6 +202,8 @@ TEST_P(SafeCopyTest, DeletesTheCameraFileOnlyAfterItsCopyIsSafe)
     copy->verify({});
     EXPECT_THROW(copy->deleteSource(), PlatformError) << "under no name yet";
     copy->publish(inPhotos(QStringLiteral("a.jpg")));
+    EXPECT_THROW(copy->deleteSource(), PlatformError) << "its name not yet flushed";
+    copy->flushName();
     if (GetParam() == CopyCheck::Plain) {
         EXPECT_THROW(copy->deleteSource(), PlatformError) << "never read back";
         EXPECT_EQ(readFile(source), "photo");

@@ -151,6 +151,12 @@ public:
     void publish(const QString& target) override
     {
         failing(target, [&] { publishAs(splitTarget(target)); });
+        target_ = target;
+    }
+
+    void flushName() override
+    {
+        failing(target_, [&] { flushPublished(); });
     }
 
     // The steps themselves, failing with StepFailed or NameTaken.
@@ -167,11 +173,16 @@ public:
         if (where.folder != nativePath(folderText_))
             fail(QStringLiteral("de kopie staat klaar in een andere map"));
         checkSourceUnchanged(sourcePath_, info_);
-        const bool linked = !temp_->named();
+        linked_ = !temp_->named();
         safecopy::publish(folder_.get(), *temp_, where.name);
-        if (check_ != CopyCheck::VerifiedOnDisk)
+        publishedName_ = where.name;
+    }
+
+    void flushPublished()
+    {
+        if (check_ != CopyCheck::VerifiedOnDisk || publishedName_.isEmpty())
             return;
-        syncFolder(folder_.get(), temp_->fd(), where.name, linked);
+        syncFolder(folder_.get(), temp_->fd(), publishedName_, linked_);
         flushedUnderName_ = true;
     }
 
@@ -216,6 +227,9 @@ private:
     struct stat info_ {};
     std::unique_ptr<TempFile> temp_;
     Hash hash_ = 0;
+    QString target_;                 // where it was published
+    QByteArray publishedName_;       // that name in its folder
+    bool linked_ = false;            // an unnamed file given that name
     bool verified_ = false;          // read back from the disk and compared
     bool flushedUnderName_ = false;  // published, and its folder flushed
 };
@@ -234,6 +248,7 @@ void LinuxFileSystem::CopyFile(const QString& source, const QString& target, Cop
         copy.stage(CopyControl{});
         copy.checkOnDisk(CopyControl{});
         copy.publishAs(where);
+        copy.flushPublished();
     } catch (const NameTaken&) {
         throw TargetTaken(copyText(source, target, QStringLiteral("die naam is intussen in gebruik genomen")));
     } catch (const StepFailed& failure) {
