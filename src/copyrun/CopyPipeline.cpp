@@ -14,13 +14,20 @@ CopyPipeline::CopyPipeline(FileSystem& fileSystem, QStringList sources, QString 
     : fileSystem_(fileSystem), sources_(std::move(sources)), targetFolder_(std::move(targetFolder)), check_(check),
       wake_(std::move(wake)), items_(size_t(sources_.size()))
 {
-    threads_.emplace_back([this] { read(); });
-    if (check_ == CopyCheck::VerifiedOnDisk)
-        for (int i = 0; i < kVerifiers; ++i)
-            threads_.emplace_back([this] { verify(); });
+    try {
+        threads_.emplace_back([this] { read(); });
+        if (check_ == CopyCheck::VerifiedOnDisk)
+            for (int i = 0; i < kVerifiers; ++i)
+                threads_.emplace_back([this] { verify(); });
+    } catch (...) {
+        stopThreads();  // no destructor runs for a half-made pipeline
+        throw;
+    }
 }
 
-CopyPipeline::~CopyPipeline()
+CopyPipeline::~CopyPipeline() { stopThreads(); }
+
+void CopyPipeline::stopThreads()
 {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -64,6 +71,25 @@ bool CopyPipeline::roomAhead() const
     return ahead_ == 0 || (ahead_ < kReadAheadFiles && aheadBytes_ < kReadAheadBytes);
 }
 
+// Whatever a step throws ends as that file's failure, never the program's.
+template <typename Step>
+std::optional<QString> CopyPipeline::failureOf(qsizetype index, Step step) const
+{
+    const auto unexpected = [&](const QString& reason) {
+        return QStringLiteral("Kan '%1' niet kopiëren naar '%2': %3").arg(sources_[index], targetFolder_, reason);
+    };
+    try {
+        step();
+        return std::nullopt;
+    } catch (const PlatformError& error) {
+        return error.text();
+    } catch (const std::exception& error) {
+        return unexpected(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        return unexpected(QStringLiteral("onbekende fout"));
+    }
+}
+
 void CopyPipeline::read()
 {
     for (qsizetype index = 0; index < sources_.size(); ++index) {
@@ -73,12 +99,10 @@ void CopyPipeline::read()
             if (cancelled_)
                 break;
         }
-        try {
-            stage(index);
-        } catch (const PlatformError& error) {
+        const std::optional<QString> failure = failureOf(index, [&] { stage(index); });
+        if (failure) {
             // The window stops at this file, so nothing after it is read.
-            const QString failure = error.text();
-            finish(index, &failure);
+            finish(index, &*failure);
             break;
         }
     }
@@ -122,13 +146,8 @@ void CopyPipeline::verify()
             toVerify_.pop_front();
             copy = items_[size_t(index)].copy.get();  // stays there until the item is ready
         }
-        try {
-            copy->verify(CopyControl{&cancelled_, {}});
-            finish(index, nullptr);
-        } catch (const PlatformError& error) {
-            const QString failure = error.text();
-            finish(index, &failure);
-        }
+        const std::optional<QString> failure = failureOf(index, [&] { copy->verify(CopyControl{&cancelled_, {}}); });
+        finish(index, failure ? &*failure : nullptr);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -54,10 +55,14 @@ private:
         std::atomic<qint64> total{0};
     };
 
+    void stopThreads();
     void read();
     void verify();
     bool roomAhead() const;
     void stage(qsizetype index);
+    // Why step failed; nothing when it succeeded.
+    template <typename Step>
+    std::optional<QString> failureOf(qsizetype index, Step step) const;
     void finish(qsizetype index, const QString* failure);
     void reportProgress(Item& item, qint64 done, qint64 total);
 

@@ -8,7 +8,11 @@
 #include "copyrun/TargetName.h"
 
 #include <QCoreApplication>
+#include <QThread>
 #include <QtGlobal>
+
+#include <atomic>
+#include <exception>
 
 namespace zandrel {
 
@@ -34,7 +38,13 @@ CopyRun::CopyRun(Zandrel& window, const bool& stopRequested, CameraTally& tally)
 }
 
 // Stops the work ahead at once; copies not yet published are removed.
-CopyRun::~CopyRun() = default;
+CopyRun::~CopyRun()
+{
+    if (flusher_) {
+        flusher_->quit();
+        flusher_->wait();
+    }
+}
 
 void CopyRun::execute()
 {
@@ -109,6 +119,8 @@ void CopyRun::takeUp(const QStringList& names, qsizetype index)
     if (!copy)
         return;  // the window is being closed: this camera file stays
     const QString target = publishUnderFreeName(*copy, name);
+    if (emptying)
+        awaitFlush(*copy);
     QCoreApplication::processEvents();
     if (!fileSystem_.FileExists(target))
         throw PlatformError(QStringLiteral("De kopie '%1' is niet aangekomen.").arg(target));
@@ -138,6 +150,47 @@ std::unique_ptr<StagedCopy> CopyRun::awaitCopy(const QStringList& names, qsizety
     if (stopRequested_)
         return nullptr;
     return pipeline_->take(at);
+}
+
+// The folder's flush can wait for the disk to write back other files; the
+// window waits for it as it waits for a copy.
+void CopyRun::awaitFlush(StagedCopy& copy)
+{
+    if (!startFlusher()) {
+        copy.flushName();  // no thread to spare: flushed here
+        return;
+    }
+    std::atomic<bool> done{false};
+    std::exception_ptr failure;
+    QMetaObject::invokeMethod(
+        onFlusher_.get(),
+        [&] {
+            try {
+                copy.flushName();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            done = true;
+            wakeWindow();
+        },
+        Qt::QueuedConnection);
+    const InputGate gate;
+    while (!done)
+        QCoreApplication::processEvents(kWhileWaiting);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// One thread for the whole run, started when first needed.
+bool CopyRun::startFlusher()
+{
+    if (!flusher_) {
+        flusher_ = std::make_unique<QThread>();
+        onFlusher_ = std::make_unique<QObject>();
+        onFlusher_->moveToThread(flusher_.get());
+        flusher_->start();
+    }
+    return flusher_->isRunning();
 }
 
 void CopyRun::startPipeline(const QStringList& names, qsizetype first, CopyCheck check)

@@ -7,6 +7,9 @@
 
 #include <memory>
 
+class QObject;
+class QThread;
+
 namespace zandrel {
 
 class Zandrel;
@@ -28,6 +31,8 @@ private:
     void copyAll(const QStringList& names);
     void takeUp(const QStringList& names, qsizetype index);
     std::unique_ptr<StagedCopy> awaitCopy(const QStringList& names, qsizetype index, CopyCheck check);
+    void awaitFlush(StagedCopy& copy);
+    bool startFlusher();
     void startPipeline(const QStringList& names, qsizetype first, CopyCheck check);
     QString publishUnderFreeName(StagedCopy& copy, const QString& name);
     void showPreview(const QString& target);
@@ -45,6 +50,8 @@ private:
     qint64 counter_ = 0;
     std::unique_ptr<CopyPipeline> pipeline_;
     qsizetype pipelineFirst_ = 0;  // the index of names at which the pipeline started
+    std::unique_ptr<QThread> flusher_;    // flushes each published copy's folder
+    std::unique_ptr<QObject> onFlusher_;  // lives on that thread
 };
 
 }  // namespace zandrel

@@ -78,7 +78,7 @@ struct CopyControl {
 
 // A camera file copied into a target folder under no name yet. Dropped before it
 // is published, it leaves nothing behind, and the camera file is untouched.
-// Staging and verifying may run on any thread; the rest on the caller's.
+// Staging, verifying and flushing may run on any thread; the rest on the caller's.
 class StagedCopy {
 public:
     virtual ~StagedCopy() = default;
@@ -90,8 +90,12 @@ public:
     // TargetTaken when the name was taken meanwhile. Fails when the camera file
     // is no longer the one that was copied.
     virtual void publish(const QString& target) = 0;
-    // Deletes the camera file, only when it is still the one that was copied
-    // and it is not write-protected.
+    // For a verified copy: the name it was published under flushed to disk.
+    // May wait for the disk. When it fails the copy is taken back out again.
+    virtual void flushName() = 0;
+    // Deletes the camera file, only when its copy was verified, published and
+    // its name flushed, when it is still the one that was copied and it is
+    // not write-protected.
     virtual void deleteSource() = 0;
 };
 

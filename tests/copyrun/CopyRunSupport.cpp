@@ -42,6 +42,11 @@ public:
         real_->publish(target);
         fs_.log(QStringLiteral("publish"), source_);
     }
+    void flushName() override
+    {
+        real_->flushName();
+        fs_.log(QStringLiteral("flush"), source_);
+    }
     void deleteSource() override
     {
         real_->deleteSource();

@@ -382,7 +382,8 @@ TEST(CopyRunOverlap, TheCardReadsAheadWhileEachCameraFileGoesOnlyAfterItsOwnCopy
     for (int n = 1; n <= 6; ++n) {
         SCOPED_TRACE(n);
         EXPECT_LT(f.step("verify", n), f.step("publish", n));
-        EXPECT_LT(f.step("publish", n), f.step("delete", n));
+        EXPECT_LT(f.step("publish", n), f.step("flush", n));
+        EXPECT_LT(f.step("flush", n), f.step("delete", n));
         if (n < 6) {
             EXPECT_LT(f.step("delete", n), f.step("publish", n + 1));
         }

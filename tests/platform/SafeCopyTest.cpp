@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zandrel::test {
@@ -191,6 +192,28 @@ TEST_P(SafeCopyTest, NeverPublishesUnderATemporaryFilesName)
     EXPECT_TRUE(entries(photos()).isEmpty());
 }
 
+// The camera file goes only once its copy is verified on disk, under its name,
+// and that name flushed, whatever a caller asks.
+TEST_P(SafeCopyTest, DeletesTheCameraFileOnlyAfterItsCopyIsSafe)
+{
+    const QString source = shoot(QStringLiteral("a.jpg"), "photo");
+    const std::unique_ptr<StagedCopy> copy = fs.StageCopy(source, photos(), GetParam(), {});
+    EXPECT_THROW(copy->deleteSource(), PlatformError) << "before its check";
+    copy->verify({});
+    EXPECT_THROW(copy->deleteSource(), PlatformError) << "under no name yet";
+    copy->publish(inPhotos(QStringLiteral("a.jpg")));
+    EXPECT_THROW(copy->deleteSource(), PlatformError) << "its name not yet flushed";
+    copy->flushName();
+    if (GetParam() == CopyCheck::Plain) {
+        EXPECT_THROW(copy->deleteSource(), PlatformError) << "never read back";
+        EXPECT_EQ(readFile(source), "photo");
+    } else {
+        EXPECT_NO_THROW(copy->deleteSource());
+        EXPECT_FALSE(QFile::exists(source));
+    }
+    EXPECT_EQ(readFile(inPhotos(QStringLiteral("a.jpg"))), "photo");
+}
+
 struct PlantedLink {
     uid_t linkOwner;
     uid_t folderOwner;
@@ -264,6 +287,29 @@ TEST_P(ExfatCopyTest, PublishesThroughAClaimedName)
     expectCopied(source, inPhotos(QStringLiteral("IMG_0001.JPG")), bytes);
     expectCopied(source, inPhotos(QStringLiteral("IMG_0001-1.JPG")), bytes);
     EXPECT_EQ(entries(photos()), (QStringList{QStringLiteral("IMG_0001-1.JPG"), QStringLiteral("IMG_0001.JPG")}));
+}
+
+// A run killed after another writer took the first name it claimed, once it
+// has claimed the next: the next sweep clears that claim and its temporary file.
+TEST_P(ExfatCopyTest, ClearsADeadRunsClaimOnTheNameItTriedNext)
+{
+    const safecopy::Fd folder(::open(QFile::encodeName(photos()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        safecopy::TempFile temp(folder.get());
+        temp.nameTarget("IMG_0001.JPG");
+        temp.nameTarget("IMG_0001-1.JPG");
+        const QByteArray text = safecopy::claimText(temp.name());
+        const int claim = ::openat(folder.get(), "IMG_0001-1.JPG", O_CREAT | O_EXCL | O_WRONLY, 0666);
+        const bool claimed = claim >= 0 && ::write(claim, text.constData(), size_t(text.size())) == text.size();
+        ::_exit(claimed && safecopy::isTempName(temp.name()) ? 0 : 1);  // killed: nothing cleared
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0) << "the temporary file's name lost its form";
+    ASSERT_EQ(entries(photos()).size(), 2) << qPrintable(entries(photos()).join(QLatin1Char(' ')));
+    safecopy::sweepStaleTempFiles(folder.get());
+    EXPECT_TRUE(entries(photos()).isEmpty()) << qPrintable(entries(photos()).join(QLatin1Char(' ')));
 }
 
 // The check before a camera file may go: what the disk gives back must be

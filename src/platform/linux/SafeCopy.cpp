@@ -151,13 +151,21 @@ public:
     void publish(const QString& target) override
     {
         failing(target, [&] { publishAs(splitTarget(target)); });
+        target_ = target;
+    }
+
+    void flushName() override
+    {
+        failing(target_, [&] { flushPublished(); });
     }
 
     // The steps themselves, failing with StepFailed or NameTaken.
     void checkOnDisk(const CopyControl& control)
     {
-        if (check_ == CopyCheck::VerifiedOnDisk)
+        if (check_ == CopyCheck::VerifiedOnDisk) {
             verifyOnDisk(temp_->fd(), info_.st_size, hash_, control);
+            verified_ = true;
+        }
     }
 
     void publishAs(const TargetPath& where)
@@ -165,15 +173,26 @@ public:
         if (where.folder != nativePath(folderText_))
             fail(QStringLiteral("de kopie staat klaar in een andere map"));
         checkSourceUnchanged(sourcePath_, info_);
+        linked_ = !temp_->named();
         safecopy::publish(folder_.get(), *temp_, where.name);
-        if (check_ == CopyCheck::VerifiedOnDisk)
-            syncFolder(folder_.get(), temp_->fd(), where.name);
+        publishedName_ = where.name;
+    }
+
+    void flushPublished()
+    {
+        if (check_ != CopyCheck::VerifiedOnDisk || publishedName_.isEmpty())
+            return;
+        syncFolder(folder_.get(), temp_->fd(), publishedName_, linked_);
+        flushedUnderName_ = true;
     }
 
     void deleteSource() override
     {
         const QString failure = QStringLiteral("Kan '%1' niet verwijderen: %2");
         try {
+            // The camera file may exist nowhere else until its copy is safe on disk.
+            if (!verified_ || !flushedUnderName_)
+                fail(QStringLiteral("de kopie is nog niet gecontroleerd en vastgelegd"));
             checkSourceUnchanged(sourcePath_, info_);
             // Like a deletion without force: a write-protected file is left alone.
             if (!(info_.st_mode & S_IWUSR))
@@ -208,6 +227,11 @@ private:
     struct stat info_ {};
     std::unique_ptr<TempFile> temp_;
     Hash hash_ = 0;
+    QString target_;                 // where it was published
+    QByteArray publishedName_;       // that name in its folder
+    bool linked_ = false;            // an unnamed file given that name
+    bool verified_ = false;          // read back from the disk and compared
+    bool flushedUnderName_ = false;  // published, and its folder flushed
 };
 
 }  // namespace
@@ -224,6 +248,7 @@ void LinuxFileSystem::CopyFile(const QString& source, const QString& target, Cop
         copy.stage(CopyControl{});
         copy.checkOnDisk(CopyControl{});
         copy.publishAs(where);
+        copy.flushPublished();
     } catch (const NameTaken&) {
         throw TargetTaken(copyText(source, target, QStringLiteral("die naam is intussen in gebruik genomen")));
     } catch (const StepFailed& failure) {

@@ -66,15 +66,21 @@ public:
     bool named() const { return !name_.isEmpty(); }
     const QByteArray& name() const { return name_; }
     void markPublished() { published_ = true; }
-    // Renamed to say which name it is about to claim, before the claim exists.
+    // The mode a file created under the copy's name would have had: the named
+    // file is made for its writer alone while it is written.
+    void takeUsualMode();
+    // Renamed to say which name it is about to claim, before the claim exists;
+    // again for each name it tries.
     void nameTarget(const QByteArray& target);
 
 private:
     void createNamed();
-    bool lockedUnderName(const QByteArray& name);
+    bool stillNamed(const QByteArray& name) const;
+    void dropUnlocked(const QByteArray& name);
 
     int folder_;
     Fd fd_;
+    QByteArray base_;  // the name it was created under, that every claiming name extends
     QByteArray name_;
     bool published_ = false;
 };
@@ -109,8 +115,9 @@ void verifyOnDisk(int fd, off_t size, Hash expected, const CopyControl& control 
 
 // Makes the finished copy appear under name without ever replacing a file.
 void publish(int folder, TempFile& temp, const QByteArray& name);
-// Flushes the folder; when that fails the copy is taken back out again.
-void syncFolder(int folder, int fd, const QByteArray& name);
+// Flushes the folder, after the copy again when it was linked (an unnamed file
+// given its name); when that fails the copy is taken back out again.
+void syncFolder(int folder, int fd, const QByteArray& name, bool linked);
 
 // Removes name when it is still the file described by ours.
 void removeIfStill(int folder, const QByteArray& name, const struct stat& ours);

@@ -110,16 +110,21 @@ void publish(int folder, TempFile& temp, const QByteArray& name)
     // a dead run's leftovers can never take one.
     if (isTempName(name))
         throw NameTaken{};
-    if (temp.named())
+    if (temp.named()) {
+        temp.takeUsualMode();
         publishNamed(folder, temp, name);
-    else
+    } else {
         publishUnnamed(folder, temp.fd(), name);
+    }
     temp.markPublished();
 }
 
-void syncFolder(int folder, int fd, const QByteArray& name)
+void syncFolder(int folder, int fd, const QByteArray& name, bool linked)
 {
-    if (::fsync(folder) == 0)
+    // A file given its name by a link is flushed once more after it, as some
+    // file systems (btrfs) only bring the new name back from their log with
+    // the file's own flush. Its pages are clean by now: this costs little.
+    if ((!linked || ::fsync(fd) == 0) && ::fsync(folder) == 0)
         return;
     const int error = errno;
     struct stat ours {};

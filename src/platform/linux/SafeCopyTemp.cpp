@@ -1,6 +1,9 @@
 #include "platform/linux/SafeCopy.h"
 
+#include "platform/NativePath.h"
+
 #include <QDateTime>
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -26,6 +29,8 @@ namespace {
 constexpr char kTempPrefix[] = ".zandrel-tmp-";
 constexpr int kRandomLength = 16;
 constexpr int kHashLength = 8;
+// New names tried when a fresh file's lock cannot be taken, before the copy fails.
+constexpr int kLockAttempts = 5;
 
 QByteArray tempName()
 {
@@ -76,6 +81,13 @@ std::optional<Claiming> claimingOf(const QByteArray& name)
 
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
+// Read while the program starts, before any thread could create a file.
+const mode_t kMaskAtStart = [] {
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}();
+
 // An open file description's lock on the whole file: the kernel's own, so it
 // is seen by every process on this machine, in any pid namespace.
 bool lockWhole(int fd, short type, int command)
@@ -84,6 +96,20 @@ bool lockWhole(int fd, short type, int command)
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     return ::fcntl(fd, command, &lock) == 0;
+}
+
+// The process's umask, which the kernel only gives without changing it in
+// /proc; setting it to read it back would race with the other copy threads.
+mode_t creationMask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        while (!status.atEnd()) {
+            const QByteArray line = status.readLine();
+            if (line.startsWith("Umask:"))
+                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+        }
+    return kMaskAtStart;
 }
 
 bool noUnnamedFiles(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS; }
@@ -109,34 +135,58 @@ TempFile::TempFile(int folder) : folder_(folder)
 
 void TempFile::createNamed()
 {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    int lockError = 0;
+    for (int attempt = 0, unlocked = 0; attempt < 100 && unlocked < kLockAttempts; ++attempt) {
         const QByteArray name = tempName();
-        fd_ = Fd(::openat(folder_, name.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666));
+        // Only its writer may open it, so that no other user can take a lock
+        // on it first.
+        fd_ = Fd(::openat(folder_, name.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600));
         if (fd_.get() < 0 && errno != EEXIST)
             fail(errno);
-        if (fd_.get() >= 0 && lockedUnderName(name)) {
-            name_ = name;
+        if (fd_.get() < 0)
+            continue;
+        if (!lockWhole(fd_.get(), F_WRLCK, F_OFD_SETLK)) {
+            lockError = errno;
+            ++unlocked;
+            dropUnlocked(name);
+        } else if (stillNamed(name)) {
+            base_ = name_ = name;
             return;
         }
     }
+    if (lockError != 0)
+        fail(QStringLiteral("de tijdelijke kopie kan niet vergrendeld worden: %1").arg(errorText(lockError)));
     fail(EEXIST);
 }
 
 // Between its creation and its lock the file looks abandoned, and another run
 // may have swept it: then it is no longer under its name, and another is tried.
-bool TempFile::lockedUnderName(const QByteArray& name)
+bool TempFile::stillNamed(const QByteArray& name) const
 {
-    // Where the file system has no locks the file goes unlocked; a sweep
-    // cannot lock it either and leaves it alone.
-    lockWhole(fd_.get(), F_WRLCK, F_OFD_SETLKW);
     struct stat held {}, named {};
     return ::fstat(fd_.get(), &held) == 0 && ::fstatat(folder_, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
            && sameFile(held, named);
 }
 
+// Unlocked, the file would look abandoned to a sweep while it is written.
+void TempFile::dropUnlocked(const QByteArray& name)
+{
+    struct stat ours {};
+    const bool known = ::fstat(fd_.get(), &ours) == 0;
+    fd_.reset();  // closed first, as in the destructor
+    if (known)
+        removeIfStill(folder_, name, ours);
+}
+
+void TempFile::takeUsualMode()
+{
+    // Best effort, like the times: a file system without modes still gets the photo.
+    ::fchmod(fd_.get(), 0666 & ~creationMask());
+}
+
 void TempFile::nameTarget(const QByteArray& target)
 {
-    const QByteArray claiming = claimingName(name_, target, QDateTime::currentSecsSinceEpoch());
+    const QByteArray claiming = claimingName(base_, target, QDateTime::currentSecsSinceEpoch());
     if (::renameat(folder_, name_.constData(), folder_, claiming.constData()) != 0)
         fail(errno);
     name_ = claiming;
@@ -170,22 +220,33 @@ void eachEntry(int folder, Visit visit)
     ::closedir(dir);
 }
 
+// A temporary file that no writer holds, opened with its lock taken, so that
+// no writer can come to hold it while it is cleared. Nothing where its lock
+// cannot be taken (a live writer, no locks on this file system, no right to
+// read it): then it stays.
+Fd holdIfAbandoned(int folder, const char* name)
+{
+    Fd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat held {}, named {};
+    if (fd.get() >= 0 && lockWhole(fd.get(), F_RDLCK, F_OFD_SETLK) && ::fstat(fd.get(), &held) == 0
+        && S_ISREG(held.st_mode) && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(held, named))
+        return fd;
+    return Fd();
+}
+
+void removeHeld(int folder, const QByteArray& name, const Fd& fd)
+{
+    struct stat held {}, named {};
+    if (::fstat(fd.get(), &held) == 0 && ::fstatat(folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+        && sameFile(held, named))
+        ::unlinkat(folder, name.constData(), 0);
+}
+
 struct DeadRun {
     QByteArray temp;  // the name of the temporary file it left
     qint64 since = 0;
+    Fd held;          // that file, locked
 };
-
-// A temporary file that no writer holds is removed. Where its lock cannot
-// be taken (a live writer, no locks on this file system, no right to read it)
-// it stays.
-bool removeIfAbandoned(int folder, const char* name)
-{
-    const Fd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat held {}, named {};
-    return fd.get() >= 0 && lockWhole(fd.get(), F_RDLCK, F_OFD_SETLK) && ::fstat(fd.get(), &held) == 0
-           && S_ISREG(held.st_mode) && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0
-           && sameFile(held, named) && ::unlinkat(folder, name, 0) == 0;
-}
 
 // What a killed run's claim can hold: its text, or nothing when the run died
 // between creating the claim and writing to it. The name must be the one the
@@ -213,8 +274,13 @@ void sweepStaleTempFiles(int folder)
     std::multimap<QByteArray, DeadRun> claiming;  // by the hash of the name each was about to claim
     eachEntry(folder, [&](const char* name) {
         const std::optional<Claiming> about = claimingOf(name);
-        if (about && removeIfAbandoned(folder, name) && !about->hash.isEmpty())
-            claiming.emplace(about->hash, DeadRun{name, about->since});
+        Fd held = about ? holdIfAbandoned(folder, name) : Fd();
+        if (held.get() < 0)
+            return;
+        if (about->hash.isEmpty())
+            removeHeld(folder, name, held);
+        else
+            claiming.emplace(about->hash, DeadRun{name, about->since, std::move(held)});
     });
     // A run killed between claiming a name and renaming its copy onto it left
     // its temporary file too, so the folder is searched for claims only then.
@@ -226,6 +292,10 @@ void sweepStaleTempFiles(int folder)
         if (!isTempName(name) && std::any_of(first, last, [&](const auto& dead) { return isClaimOf(folder, name, dead.second, info); }))
             removeIfStill(folder, name, info);
     });
+    // Only now its temporary file: were this run killed before, that file
+    // would still tell the next one which claim is a dead run's.
+    for (const auto& [hash, dead] : claiming)
+        removeHeld(folder, dead.temp, dead.held);
 }
 
 }  // namespace zandrel::safecopy
