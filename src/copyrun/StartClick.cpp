@@ -1,6 +1,8 @@
 #include "app/Zandrel.h"
 #include "copyrun/CopyRun.h"
 
+#include <QScopeGuard>
+
 namespace zandrel {
 
 void Zandrel::start_Click()
@@ -10,25 +12,20 @@ void Zandrel::start_Click()
         return;
     run_ = RunState{true, false};
     tally_.forget();
-    // The window was closed during the run, which has now stopped after its
-    // current file: close it for real.
-    auto endRun = [this] {
+    // However the run ends, it is over; when the window was closed during it,
+    // the run has stopped and the window now closes for real.
+    const auto endRun = qScopeGuard([this] {
         run_.active = false;
         if (run_.stopRequested)
             close();
-    };
+    });
     try {
         CopyRun(*this, run_.stopRequested, tally_).execute();
     } catch (...) {
         // A readiness check or a control that fails must not leave the window locked.
-        try {
-            EnableControls();
-        } catch (...) {
-        }
-        endRun();
+        EnableControls();
         throw;
     }
-    endRun();
 }
 
 }  // namespace zandrel
