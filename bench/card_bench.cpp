@@ -271,17 +271,6 @@ std::vector<Contender> contenders()
 
 // ---- Rounds and figures ----------------------------------------------------
 
-struct Spread {
-    double median, low, high;
-};
-
-Spread spread(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-    return {median, values.front(), values.back()};
-}
 
 void bench(const DataSet& set, const Options& o)
 {

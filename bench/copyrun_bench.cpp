@@ -134,7 +134,8 @@ struct Options {
     int linear = 10000;
     int linearKb = 16;
     int previews = 20;
-    int repeat = 3;
+    int repeat = 5;
+    double idle = 2;
     QStringList only;
 };
 
@@ -154,47 +155,71 @@ void copyBack(const QString& from, const QString& to)
     run(QStringLiteral("cp"), {QStringLiteral("-a"), from + QStringLiteral("/."), to});
 }
 
+// Per round: the contenders in turn, each after the same rest, and their ratio.
+void printRounds(const char* first, const std::vector<double>& a, const char* second, const std::vector<double>& b,
+                 const char* ratioName, double goal)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < a.size(); ++i)
+        ratios.push_back(a[i] / b[i]);
+    const Spread x = spread(a), y = spread(b), r = spread(ratios);
+    std::printf("  %-52s %10.3f s  (%.3f-%.3f)\n", first, x.median, x.low, x.high);
+    std::printf("  %-52s %10.3f s  (%.3f-%.3f)\n", second, y.median, y.low, y.high);
+    std::printf("  %-52s %10.3f x  (%.3f-%.3f)", ratioName, r.median, r.low, r.high);
+    if (goal > 0)
+        std::printf("   goal <= %.2f: %s", goal, r.median <= goal ? "met" : "MISSED");
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
 void benchLargePhotos(const Options& o, const QString& work, const CameraPhoto& photo)
 {
     const QString camera = work + QStringLiteral("/large/camera");
     const QString photos = work + QStringLiteral("/large/photos");
     makeCameraJpegs(camera, o.photos, photo);
     const qint64 bytes = QFileInfo(joinPath(camera, filesIn(camera).first())).size();
-    std::printf("(a) %d camera JPEGs of %.1f MB (%dx%d, EXIF thumbnail), preview on, camera kept (best of %d)\n",
-                o.photos, bytes / 1e6, o.photoWidth, o.photoHeight, o.repeat);
-    double runOnly = 1e9, runAndSync = 1e9, cp = 1e9;
-    for (int i = 1; i <= o.repeat; ++i) {
-        evict(camera);
-        double taken = 0;
-        const double windowTurn = seconds([&] {
-            taken = windowRun(camera, photos, false, true);
+    std::printf("(a) %d camera JPEGs of %.1f MB (%dx%d, EXIF thumbnail), preview on, camera kept; page-cached camera;\n"
+                "    median of %d rounds (min-max), contenders in turn, %.1f s rest before each\n",
+                o.photos, bytes / 1e6, o.photoWidth, o.photoHeight, o.repeat, o.idle);
+    std::vector<double> window, cp;
+    const auto windowTurn = [&] {
+        idle(o.idle);
+        window.push_back(seconds([&] {
+            windowRun(camera, photos, false, true);
             sync();
-        });
+        }));
         QDir(photos).removeRecursively();
-        evict(camera);
+    };
+    const auto cpTurn = [&] {
         QDir().mkpath(photos);
-        const double cpTurn = seconds([&] {
+        idle(o.idle);
+        cp.push_back(seconds([&] {
             run(QStringLiteral("cp"), {QStringLiteral("-a"), camera + QStringLiteral("/."), photos});
             sync();
-        });
+        }));
         QDir(photos).removeRecursively();
-        std::printf("  turn %d: window %.3f s (+ sync %.3f s), cp + sync %.3f s\n", i, taken, windowTurn, cpTurn);
+    };
+    for (int i = 1; i <= o.repeat; ++i) {
+        if (i % 2) {
+            windowTurn();
+            cpTurn();
+        } else {
+            cpTurn();
+            windowTurn();
+        }
+        std::printf("  round %d: window + sync %.3f s, cp + sync %.3f s\n", i, window.back(), cp.back());
         std::fflush(stdout);
-        runOnly = std::min(runOnly, taken);
-        runAndSync = std::min(runAndSync, windowTurn);
-        cp = std::min(cp, cpTurn);
     }
-    line("window run", runOnly, "s");
-    line("window run + sync", runAndSync, "s");
-    line("cp -a + sync", cp, "s");
-    ratio("window (run + sync) / (cp + sync)", runAndSync / cp, 1.15);
+    printRounds("window run + sync", window, "cp -a + sync", cp, "window / cp", 1.10);
     QDir(work + QStringLiteral("/large")).removeRecursively();
 }
 
 // Runs a contender on the camera and puts the camera back as it was.
-double emptyAndRestore(const QString& camera, const QString& photos, const std::function<double(const QString&)>& contender)
+double emptyAndRestore(const QString& camera, const QString& photos, double rest,
+                       const std::function<double(const QString&)>& contender)
 {
     evict(camera);
+    idle(rest);
     const QString target = photos + QStringLiteral("/out");
     const double taken = contender(target);
     copyBack(target + QStringLiteral("/run"), camera);
@@ -204,38 +229,46 @@ double emptyAndRestore(const QString& camera, const QString& photos, const std::
 
 void benchEmptying(const Options& o, const QString& work)
 {
-    std::printf("(b) %d files of %d KB, camera emptied, every copy checked from disk (best of %d)\n", o.small,
-                o.smallKb, o.repeat);
+    std::printf("(b) %d files of %d KB, camera emptied, every copy checked from disk;\n"
+                "    median of %d rounds (min-max), contenders in turn, %.1f s rest before each\n",
+                o.small, o.smallKb, o.repeat, o.idle);
     const QString camera = work + QStringLiteral("/small/camera");
     const QString photos = work + QStringLiteral("/small/photos");
     makeSmallFiles(camera, o.small, o.smallKb * 1024);
-    double window = 1e9, bare = 1e9;
-    // Taken in turns, so that neither gets the disk in a better state.
-    for (int i = 1; i <= o.repeat; ++i) {
-        const double windowTurn = emptyAndRestore(camera, photos, [&](const QString& target) {
-            return windowRun(camera, target, true, true);
-        });
-        const double bareTurn = emptyAndRestore(camera, photos, [&](const QString& target) {
-            return bareLoop(camera, target + QStringLiteral("/run"));
-        });
-        std::printf("  turn %d: window %.3f s, bare loop %.3f s\n", i, windowTurn, bareTurn);
+    std::vector<double> window, bare, rsync;
+    const std::function<void()> turns[] = {
+        [&] {
+            window.push_back(emptyAndRestore(camera, photos, o.idle, [&](const QString& target) {
+                return windowRun(camera, target, true, true);
+            }));
+        },
+        [&] {
+            bare.push_back(emptyAndRestore(camera, photos, o.idle, [&](const QString& target) {
+                return bareLoop(camera, target + QStringLiteral("/run"));
+            }));
+        },
+        [&] {
+            rsync.push_back(emptyAndRestore(camera, photos, o.idle, [&](const QString& target) {
+                QDir().mkpath(target + QStringLiteral("/run"));
+                return seconds([&] {
+                    run(QStringLiteral("rsync"), {QStringLiteral("-a"), QStringLiteral("--remove-source-files"),
+                                                  QStringLiteral("--fsync"), camera + QStringLiteral("/"),
+                                                  target + QStringLiteral("/run/")});
+                });
+            }));
+        },
+    };
+    for (int i = 0; i < o.repeat; ++i) {
+        for (int k = 0; k < 3; ++k)
+            turns[(k + i) % 3]();
+        std::printf("  round %d: window %.3f s, bare loop %.3f s, rsync %.3f s\n", i + 1, window.back(), bare.back(),
+                    rsync.back());
         std::fflush(stdout);
-        window = std::min(window, windowTurn);
-        bare = std::min(bare, bareTurn);
     }
-    const double rsync = emptyAndRestore(camera, photos, [&](const QString& target) {
-        QDir().mkpath(target + QStringLiteral("/run"));
-        return seconds([&] {
-            run(QStringLiteral("rsync"), {QStringLiteral("-a"), QStringLiteral("--remove-source-files"),
-                                          QStringLiteral("--fsync"), camera + QStringLiteral("/"),
-                                          target + QStringLiteral("/run/")});
-        });
-    });
-    line("window run", window, "s");
-    line("bare loop (copy, fsync file+folder, drop, read back, delete)", bare, "s");
-    line("rsync -a --remove-source-files --fsync", rsync, "s");
-    ratio("window / bare loop", window / bare, 1.25);
-    ratio("window / rsync (which checks nothing on disk)", window / rsync, 0);
+    printRounds("window run", window, "bare loop (copy, fsync file+folder, drop, read back, delete)", bare,
+                "window / bare loop", 1.25);
+    printRounds("window run", window, "rsync -a --remove-source-files --fsync (checks nothing on disk)", rsync,
+                "window / rsync", 0);
     QDir(work + QStringLiteral("/small")).removeRecursively();
 }
 
@@ -312,7 +345,9 @@ Options parse(const QCoreApplication& app)
     option("linear", "files of the smaller run of (c)", o.linear);
     option("linear-kb", "size of each file of (c)", o.linearKb);
     option("previews", "photos for (d)", o.previews);
-    option("repeat", "turns of each contender in (a) and (b); the best counts", o.repeat);
+    option("repeat", "rounds of (a) and (b); the median of per-round ratios counts", o.repeat);
+    parser.addOption({QStringLiteral("idle"), QStringLiteral("seconds of rest before each contender's turn"),
+                      QStringLiteral("s"), QString::number(o.idle)});
     parser.addOption({QStringLiteral("dir"), QStringLiteral("folder for the data (default: /tmp)"), QStringLiteral("path"),
                       QDir::tempPath()});
     parser.addOption({QStringLiteral("only"), QStringLiteral("run only these parts, e.g. a,d"), QStringLiteral("parts"),
@@ -321,7 +356,7 @@ Options parse(const QCoreApplication& app)
     auto number = [&](const char* name) { return parser.value(QString::fromLatin1(name)).toInt(); };
     o = {parser.value(QStringLiteral("dir")), number("photos"), number("width"), number("height"), number("noise"),
          number("small"), number("small-kb"), number("linear"), number("linear-kb"), number("previews"), number("repeat"),
-         parser.value(QStringLiteral("only")).split(QLatin1Char(','))};
+         parser.value(QStringLiteral("idle")).toDouble(), parser.value(QStringLiteral("only")).split(QLatin1Char(','))};
     return o;
 }
 

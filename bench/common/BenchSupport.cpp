@@ -4,6 +4,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QThread>
+
+#include <algorithm>
 
 namespace zandrel::bench {
 
@@ -31,5 +34,15 @@ void writeFile(const QString& path, const QByteArray& bytes)
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         die(QStringLiteral("cannot write ") + path);
 }
+
+Spread spread(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return {median, values.front(), values.back()};
+}
+
+void idle(double seconds) { QThread::msleep(ulong(seconds * 1000)); }
 
 }  // namespace zandrel::bench

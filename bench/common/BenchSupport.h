@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace zandrel::bench {
 
@@ -24,5 +25,16 @@ void run(const QString& program, const QStringList& arguments);
 QStringList filesIn(const QString& folder);
 
 void writeFile(const QString& path, const QByteArray& bytes);
+
+// The median of several rounds and their range: what a figure that must
+// reproduce on another run is reported as.
+struct Spread {
+    double median, low, high;
+};
+Spread spread(std::vector<double> values);
+
+// Rest before each contender, so that none starts on memory or a disk that
+// another has just worn out.
+void idle(double seconds);
 
 }  // namespace zandrel::bench
