@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/Controls.h"
-#include "copyrun/CameraTally.h"
 #include "platform/Platform.h"
 
 #include <QWidget>
@@ -10,6 +9,8 @@
 class QFrame;
 
 namespace zandrel {
+
+class CameraTally;
 
 // The one window of the program. Its controls hold all state; each handler is
 // defined in the folder of its subsystem.
@@ -98,8 +99,9 @@ private:
 
     Platform platform_;
     RunState run_;
-    // RecountCamera's running figures between two real counts.
-    CameraTally tally_;
+    // RecountCamera's running figures between two real counts: the running
+    // copy run's own, none outside a run.
+    CameraTally* tally_ = nullptr;
 };
 
 }  // namespace zandrel

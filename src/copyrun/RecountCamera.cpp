@@ -1,4 +1,5 @@
 #include "app/Zandrel.h"
+#include "copyrun/CameraTally.h"
 #include "readiness/ShownMegabytes.h"
 
 namespace zandrel {
@@ -7,22 +8,24 @@ void Zandrel::RecountCamera()
 {
     if (sDel.Value() != 1)
         return;
+    CameraTally once;  // outside a run every recount is a real one
+    CameraTally& tally = tally_ ? *tally_ : once;
     FileSystem& fileSystem = *platform_.fileSystem;
     const QString camera = Cpath.Text();
     if (!fileSystem.FolderExists(camera)) {
-        tally_.forget();
+        tally.forget();
         return;
     }
-    if (tally_.dueForRealCount(camera)) {
+    if (tally.dueForRealCount(camera)) {
         // Looked at first, so that a change while counting shows at the next recount.
         const QByteArray stamp = fileSystem.FolderStamp(camera);
         const auto folder = fileSystem.GetFolder(camera);
         const qint64 count = folder->Count();
-        tally_.realCount(camera, count, folder->Size());
-        tally_.setStamp(stamp);
+        tally.realCount(camera, count, folder->Size());
+        tally.setStamp(stamp);
     }
-    sAantal.setCaption(QString::number(tally_.count()));
-    sMB.setCaption(QString::number(shownMegabytes(tally_.bytes())));
+    sAantal.setCaption(QString::number(tally.count()));
+    sMB.setCaption(QString::number(shownMegabytes(tally.bytes())));
 }
 
 }  // namespace zandrel

@@ -1,4 +1,5 @@
 #include "app/Zandrel.h"
+#include "copyrun/CameraTally.h"
 #include "copyrun/CopyRun.h"
 
 #include <QScopeGuard>
@@ -11,16 +12,19 @@ void Zandrel::start_Click()
     if (run_.active)
         return;
     run_ = RunState{true, false};
-    tally_.forget();
+    // RecountCamera's figures between two real counts, for this run only.
+    CameraTally tally;
+    tally_ = &tally;
     // However the run ends, it is over; when the window was closed during it,
     // the run has stopped and the window now closes for real.
     const auto endRun = qScopeGuard([this] {
         run_.active = false;
+        tally_ = nullptr;
         if (run_.stopRequested)
             close();
     });
     try {
-        CopyRun(*this, run_.stopRequested, tally_).execute();
+        CopyRun(*this, run_.stopRequested, tally).execute();
     } catch (...) {
         // A readiness check or a control that fails must not leave the window locked.
         EnableControls();
