@@ -16,9 +16,8 @@ CopyPipeline::CopyPipeline(FileSystem& fileSystem, QStringList sources, QString 
 {
     try {
         threads_.emplace_back([this] { read(); });
-        if (check_ == CopyCheck::VerifiedOnDisk)
-            for (int i = 0; i < kVerifiers; ++i)
-                threads_.emplace_back([this] { verify(); });
+        for (int i = 0; i < kVerifiers; ++i)
+            threads_.emplace_back([this] { verify(); });
     } catch (...) {
         stopThreads();  // no destructor runs for a half-made pipeline
         throw;
@@ -123,13 +122,9 @@ void CopyPipeline::stage(qsizetype index)
         ++ahead_;
         aheadBytes_ += copy->size();
         item.copy = std::move(copy);
-        if (check_ == CopyCheck::VerifiedOnDisk) {
-            toVerify_.push_back(index);
-            changed_.notify_all();
-            return;
-        }
+        toVerify_.push_back(index);
     }
-    finish(index, nullptr);
+    changed_.notify_all();
 }
 
 void CopyPipeline::verify()

@@ -26,7 +26,7 @@ public:
     // How far the card may be read ahead of the window, in bytes and in files.
     static constexpr qint64 kReadAheadBytes = qint64(256) << 20;
     static constexpr int kReadAheadFiles = 64;
-    // Copies flushed and read back at the same time: small files' flushes overlap.
+    // Copies flushed (and read back, when verified) at the same time: small files' flushes overlap.
     static constexpr int kVerifiers = 4;
 
     // `wake` is called from the working threads whenever a copy got further.

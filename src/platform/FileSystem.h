@@ -64,7 +64,7 @@ public:
 };
 
 enum class CopyCheck {
-    Plain,         // the source stays: a fast copy is enough
+    Plain,         // the source stays: a fast copy, flushed before it takes a photo's name
     VerifiedOnDisk // the source will be deleted: flush, read back and compare first
 };
 
@@ -84,7 +84,8 @@ public:
     virtual ~StagedCopy() = default;
     // The camera file's size, from the one look the copy took at it.
     virtual qint64 size() const = 0;
-    // For a verified copy: flushed, read back from the disk and compared.
+    // Flushed to the disk, so that a photo's name never shows a short copy
+    // after a power cut; a verified copy is then read back and compared.
     virtual void verify(const CopyControl& control) = 0;
     // Makes the copy appear under target, never replacing a file; throws
     // TargetTaken when the name was taken meanwhile. Fails when the camera file

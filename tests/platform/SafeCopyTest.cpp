@@ -321,7 +321,7 @@ TEST(VerifyOnDisk, AcceptsOnlyTheSameBytesAtTheSameSize)
     writeFile(dir.filePath(QStringLiteral("copy")), bytes);
     const safecopy::Fd copy(::open(QFile::encodeName(dir.filePath(QStringLiteral("copy"))).constData(), O_RDWR));
     const safecopy::Fd nowhere(::open("/dev/null", O_WRONLY));
-    const safecopy::Hash read = safecopy::copyHashing(copy.get(), nowhere.get());
+    const safecopy::Hash read = safecopy::copyHashing(copy.get(), nowhere.get(), bytes.size());
 
     EXPECT_NO_THROW(safecopy::verifyOnDisk(copy.get(), bytes.size(), read));
     EXPECT_THROW(safecopy::verifyOnDisk(copy.get(), bytes.size(), read ^ 1), safecopy::StepFailed);

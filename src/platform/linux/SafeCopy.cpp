@@ -128,9 +128,9 @@ public:
     {
         temp_ = std::make_unique<TempFile>(folder_.get());
         if (check_ == CopyCheck::VerifiedOnDisk)
-            hash_ = copyHashing(from_.get(), temp_->fd(), control);
+            hash_ = copyHashing(from_.get(), temp_->fd(), info_.st_size, control);
         else
-            copyFast(from_.get(), temp_->fd(), control);
+            copyFast(from_.get(), temp_->fd(), info_.st_size, control);
         keepTimes(temp_->fd(), info_);
         struct stat copied {};
         if (::fstat(temp_->fd(), &copied) != 0)
@@ -165,6 +165,8 @@ public:
         if (check_ == CopyCheck::VerifiedOnDisk) {
             verifyOnDisk(temp_->fd(), info_.st_size, hash_, control);
             verified_ = true;
+        } else {
+            flushToDisk(temp_->fd(), control);
         }
     }
 

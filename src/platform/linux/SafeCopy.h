@@ -104,12 +104,15 @@ QByteArray claimText(const QByteArray& tempName);
 
 using Hash = std::uint64_t;
 
-// Copies to the end of the source and returns a checksum of what was read.
-// A stop asked for in control fails the copy between two chunks.
-Hash copyHashing(int from, int to, const CopyControl& control = {});
+// Copies to the end of the source and returns a checksum of what was read;
+// size is the source's size as last seen, for the progress shown. A stop asked
+// for in control fails the copy between two chunks.
+Hash copyHashing(int from, int to, off_t size, const CopyControl& control = {});
 // Copies in the kernel where it offers that, else through a buffer.
-void copyFast(int from, int to, const CopyControl& control = {});
+void copyFast(int from, int to, off_t size, const CopyControl& control = {});
 void keepTimes(int fd, const struct stat& source);
+// Flushes the copy to the disk.
+void flushToDisk(int fd, const CopyControl& control = {});
 // Flushes the copy, checks its size and compares what the disk gives back.
 void verifyOnDisk(int fd, off_t size, Hash expected, const CopyControl& control = {});
 

@@ -92,12 +92,7 @@ void checkStop(const CopyControl& control)
 // Tells control how far the copy has got and fails when a stop was asked for.
 class Progress {
 public:
-    Progress(const CopyControl& control, int from) : control_(control)
-    {
-        struct stat info {};
-        if (control.progress && ::fstat(from, &info) == 0)  // a cheap look, only for the bar
-            total_ = info.st_size;
-    }
+    Progress(const CopyControl& control, off_t total) : control_(control), total_(total) {}
     void advance(size_t bytes)
     {
         done_ += off_t(bytes);
@@ -110,7 +105,7 @@ public:
 private:
     const CopyControl& control_;
     off_t done_ = 0;
-    off_t total_ = 0;
+    const off_t total_;
 };
 
 // Starts the disk's writing of what was written so far, in whole steps.
@@ -130,12 +125,13 @@ private:
     off_t started_ = 0;
 };
 
-void copyLoop(int from, int to, Progress& progress)
+void copyLoop(int from, int to, Progress& progress, WriteBehind& writeBehind)
 {
     Buffer buffer;
     while (const size_t got = readSome(from, buffer.data(), buffer.size())) {
         writeAll(to, buffer.data(), got);
         progress.advance(got);
+        writeBehind.written(progress.done());
     }
 }
 
@@ -147,12 +143,13 @@ bool kernelDeclines(int error)
 
 // Copies in the kernel for as long as it is willing; the offsets of both
 // files move on, so a plain loop can take over where it stops.
-void copyInKernel(int from, int to, Progress& progress)
+void copyInKernel(int from, int to, Progress& progress, WriteBehind& writeBehind)
 {
     for (;;) {
         const ssize_t moved = ::copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0);
         if (moved > 0) {
             progress.advance(size_t(moved));
+            writeBehind.written(progress.done());
             continue;
         }
         if (moved == 0 || kernelDeclines(errno))
@@ -177,11 +174,11 @@ Hash hashFromDisk(int fd, const CopyControl& control)
 
 }  // namespace
 
-Hash copyHashing(int from, int to, const CopyControl& control)
+Hash copyHashing(int from, int to, off_t size, const CopyControl& control)
 {
     Buffer buffer;
     Checksum checksum;
-    Progress progress(control, from);
+    Progress progress(control, size);
     WriteBehind writeBehind(to);
     checkStop(control);
     while (const size_t got = readSome(from, buffer.data(), buffer.size())) {
@@ -193,14 +190,15 @@ Hash copyHashing(int from, int to, const CopyControl& control)
     return checksum.value();
 }
 
-void copyFast(int from, int to, const CopyControl& control)
+void copyFast(int from, int to, off_t size, const CopyControl& control)
 {
-    Progress progress(control, from);
+    Progress progress(control, size);
+    WriteBehind writeBehind(to);
     checkStop(control);
-    copyInKernel(from, to, progress);
+    copyInKernel(from, to, progress, writeBehind);
     // Some file systems report 0 before the end; the loop reads on to the
     // real end, which costs one read when the kernel copied everything.
-    copyLoop(from, to, progress);
+    copyLoop(from, to, progress, writeBehind);
 }
 
 void keepTimes(int fd, const struct stat& source)
@@ -210,11 +208,16 @@ void keepTimes(int fd, const struct stat& source)
     ::futimens(fd, times);
 }
 
-void verifyOnDisk(int fd, off_t size, Hash expected, const CopyControl& control)
+void flushToDisk(int fd, const CopyControl& control)
 {
     checkStop(control);
     if (::fsync(fd) != 0)
         fail(errno);
+}
+
+void verifyOnDisk(int fd, off_t size, Hash expected, const CopyControl& control)
+{
+    flushToDisk(fd, control);
     struct stat info {};
     if (::fstat(fd, &info) != 0)
         fail(errno);
