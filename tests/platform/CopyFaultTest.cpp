@@ -76,6 +76,8 @@ const Fault kFaults[] = {
     {"KernelCopy", CopyCheck::Plain, {"-e", "inject=copy_file_range:error=EIO:when=1"}},
     // The first fsync of the child is the copy's; with -P %D only the folder's counts.
     {"FsyncOfTheCopy", CopyCheck::VerifiedOnDisk, {"-e", "inject=fsync:error=EIO:when=1"}},
+    // A kept camera file's copy too is on the disk before it takes the photo's name.
+    {"FsyncOfTheCopyPlain", CopyCheck::Plain, {"-e", "inject=fsync:error=EIO:when=1"}},
     {"FsyncOfTheFolder", CopyCheck::VerifiedOnDisk, {"-P", "%D", "-e", "inject=fsync:error=EIO"}},
     {"ReadOfTheCamera", CopyCheck::VerifiedOnDisk, {"-P", "%S", "-e", "inject=read:error=EIO:when=2"}},
     {"ReadOfTheCameraPlain", CopyCheck::Plain, {"-P", "%S", "-e", "inject=read:error=EIO:when=1"}},
