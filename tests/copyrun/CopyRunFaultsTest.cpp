@@ -21,8 +21,7 @@ TEST(CopyRunFaults, AFullDiskStopsTheRunAndLeavesNoPartialCopy)
     TmpfsMount disk(f.photos, 1 << 20);  // a small photo disk
     if (!disk.mounted())
         GTEST_SKIP() << "needs root to mount a tmpfs";
-    f.window().sDel.setValue(1);
-    f.window().sPreview.setValue(0);
+    f.setTicks(true, false);
     for (const char* name : {"a.dat", "b.dat", "c.dat", "d.dat", "e.dat"})
         f.cameraFile(name, 300 * 1024);
     f.run();
@@ -112,8 +111,7 @@ TEST(CopyRunFaults, ClosingDuringALargeFileEndsAtOnceAndKeepsItsCameraFile)
 {
     auto fs = std::make_shared<HookedFileSystem>();
     CopyRunFixture f(fs);
-    f.window().sDel.setValue(1);
-    f.window().sPreview.setValue(0);
+    f.setTicks(true, false);
     f.cameraFile("a.dat", 1000);
     f.cameraFile("b.MOV", 16 << 20);
     f.cameraFile("c.dat", 1000);
@@ -156,8 +154,7 @@ TEST(CopyRunFaults, ACameraFileChangedOrSwappedAfterItWasListedIsKeptAndStopsThe
         SCOPED_TRACE(change);
         auto fs = std::make_shared<HookedFileSystem>();
         CopyRunFixture f(fs);
-        f.window().sDel.setValue(1);
-        f.window().sPreview.setValue(0);
+        f.setTicks(true, false);
         f.cameraFile("a.dat", 1000);
         const QString b = f.cameraFile("b.dat", 300000);
         f.cameraFile("c.dat", 1000);

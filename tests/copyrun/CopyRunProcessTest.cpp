@@ -251,8 +251,7 @@ QByteArray largeFile(int megabytes)
 // dead run left behind.
 void expectALaterRunToComplete(CopyRunFixture& f)
 {
-    f.window().sDel.setValue(1);
-    f.window().sPreview.setValue(0);
+    f.setTicks(true, false);
     f.run();
     EXPECT_EQ(f.window().Message.Caption(), kDone);
     EXPECT_TRUE(f.cameraNames().isEmpty()) << qPrintable(f.cameraNames().join(QLatin1Char(' ')));
@@ -385,8 +384,7 @@ TEST(CopyRunProcesses, KilledAtRandomMomentsOfARunThatReadsAheadLosesNothing)
         child.finish();
         f.expectNothingLost(f.target(), kTempPrefix);
     }
-    f.window().sDel.setValue(1);
-    f.window().sPreview.setValue(0);
+    f.setTicks(true, false);
     f.run();
     EXPECT_EQ(f.window().Message.Caption(), kDone);
     EXPECT_TRUE(f.cameraNames().isEmpty());

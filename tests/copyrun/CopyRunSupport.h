@@ -77,6 +77,11 @@ public:
     Zandrel& window() { return *t.window; }
     void setFolders(const QString& cameraFolder, const QString& photoFolder);
     void setOpenAfterwards(bool open);
+    void setTicks(bool emptyCamera, bool preview)
+    {
+        window().sDel.setValue(emptyCamera ? 1 : 0);
+        window().sPreview.setValue(preview ? 1 : 0);
+    }
     void setSubfolder(const QString& name) { window().sFolder.setText(name); }
     QString target() const { return joinPath(photos, t.window->sFolder.Text()); }
 

@@ -174,8 +174,7 @@ TEST(CopyRunEmptying, CountsDownFromTheCameraAndChecksEachCopyOnDisk)
 {
     auto fs = std::make_shared<HookedFileSystem>();
     CopyRunFixture f(fs);
-    f.window().sDel.setValue(1);
-    f.window().sPreview.setValue(0);
+    f.setTicks(true, false);
     for (const char* name : {"1.dat", "2.dat", "3.dat", "4.dat"})
         f.cameraFile(name, 1000000);
     ShownTexts count(f.window().sAantal);
@@ -195,8 +194,7 @@ TEST(CopyRunEmptying, FilesAddedDuringTheRunAreCountedAtOnce)
 {
     auto fs = std::make_shared<HookedFileSystem>();
     CopyRunFixture f(fs);
-    f.window().sDel.setValue(1);
-    f.window().sPreview.setValue(0);
+    f.setTicks(true, false);
     for (int n = 0; n < 10; ++n)
         f.cameraFile(QStringLiteral("%1.dat").arg(n), 100);
     fs->beforeCopy = [&](const QString& source, const QString&) {
@@ -229,8 +227,7 @@ TEST(CopyRunEmptying, ACopyThatDoesNotArriveStopsTheRunAndKeepsItsCameraFile)
 {
     auto fs = std::make_shared<HookedFileSystem>();
     CopyRunFixture f(fs);
-    f.window().sDel.setValue(1);
-    f.window().sPreview.setValue(0);
+    f.setTicks(true, false);
     f.cameraFile("a.dat", 100);
     f.cameraFile("b.dat", 100);
     f.cameraFile("c.dat", 100);
@@ -435,8 +432,7 @@ TEST(CopyRunEvents, AClickDuringALongCopyWaitsForTheFilesEventPassWhileTheWindow
 {
     auto fs = std::make_shared<HookedFileSystem>();
     CopyRunFixture f(fs);
-    f.window().sDel.setValue(0);
-    f.window().sPreview.setValue(1);
+    f.setTicks(false, true);
     f.cameraFile("1.dat", 100);
     f.cameraFile("2.dat", 100);
     std::atomic<bool> copying{false};
