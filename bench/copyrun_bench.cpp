@@ -272,12 +272,13 @@ void benchEmptying(const Options& o, const QString& work)
     QDir(work + QStringLiteral("/small")).removeRecursively();
 }
 
-double emptyingRun(const QString& work, int files, int kb)
+double emptyingRun(const QString& work, int files, int kb, double rest)
 {
     const QString camera = work + QStringLiteral("/linear/camera");
     const QString photos = work + QStringLiteral("/linear/photos");
     makeSmallFiles(camera, files, kb * 1024);
     evict(camera);
+    idle(rest);
     const double taken = windowRun(camera, photos, true, true);
     QDir(work + QStringLiteral("/linear")).removeRecursively();
     return taken;
@@ -285,12 +286,22 @@ double emptyingRun(const QString& work, int files, int kb)
 
 void benchLinear(const Options& o, const QString& work)
 {
-    std::printf("(c) growth: %d against %d files of %d KB, camera emptied\n", o.linear, 2 * o.linear, o.linearKb);
-    const double once = emptyingRun(work, o.linear, o.linearKb);
-    const double twice = emptyingRun(work, 2 * o.linear, o.linearKb);
-    line(qPrintable(QStringLiteral("window run, %1 files").arg(o.linear)), once, "s");
-    line(qPrintable(QStringLiteral("window run, %1 files").arg(2 * o.linear)), twice, "s");
-    ratio("double the files / once", twice / once, 2.2);
+    std::printf("(c) growth: %d against %d files of %d KB, camera emptied;\n"
+                "    median of %d rounds (min-max), in turn, %.1f s rest before each\n",
+                o.linear, 2 * o.linear, o.linearKb, o.repeat, o.idle);
+    std::vector<double> once, twice;
+    for (int i = 1; i <= o.repeat; ++i) {
+        const bool smallFirst = i % 2;
+        const double first = emptyingRun(work, smallFirst ? o.linear : 2 * o.linear, o.linearKb, o.idle);
+        const double second = emptyingRun(work, smallFirst ? 2 * o.linear : o.linear, o.linearKb, o.idle);
+        once.push_back(smallFirst ? first : second);
+        twice.push_back(smallFirst ? second : first);
+        std::printf("  round %d: %d files %.3f s, %d files %.3f s\n", i, o.linear, once.back(), 2 * o.linear,
+                    twice.back());
+        std::fflush(stdout);
+    }
+    printRounds(qPrintable(QStringLiteral("window run, %1 files").arg(2 * o.linear)), twice,
+                qPrintable(QStringLiteral("window run, %1 files").arg(o.linear)), once, "double the files / once", 2.2);
 }
 
 double perPhotoMs(const QStringList& paths, const std::function<QImage(const QString&)>& load)
@@ -345,7 +356,7 @@ Options parse(const QCoreApplication& app)
     option("linear", "files of the smaller run of (c)", o.linear);
     option("linear-kb", "size of each file of (c)", o.linearKb);
     option("previews", "photos for (d)", o.previews);
-    option("repeat", "rounds of (a) and (b); the median of per-round ratios counts", o.repeat);
+    option("repeat", "rounds of (a), (b) and (c); the median of per-round ratios counts", o.repeat);
     parser.addOption({QStringLiteral("idle"), QStringLiteral("seconds of rest before each contender's turn"),
                       QStringLiteral("s"), QString::number(o.idle)});
     parser.addOption({QStringLiteral("dir"), QStringLiteral("folder for the data (default: /tmp)"), QStringLiteral("path"),
