@@ -101,9 +101,7 @@ TEST(Preview, UntickingClearsAtOnceRetickingShowsNothingNew)
 {
     TestWindow t;
     Zandrel& w = *t.window;
-    QImage photo(40, 30, QImage::Format_RGB32);
-    photo.fill(Qt::red);
-    w.Image1.setPicture(photo);
+    showSomePreview(w);
     w.sPreview.setValue(0);
     EXPECT_TRUE(w.Image1.Picture().isNull());
     w.sPreview.setValue(1);

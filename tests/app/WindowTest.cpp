@@ -268,9 +268,7 @@ TEST(Keyboard, ACaptionClickTicksItsBoxThroughTheBoxsOwnHandler)
 {
     TestWindow t;
     Zandrel& w = *t.window;
-    QImage photo(40, 30, QImage::Format_RGB32);
-    photo.fill(Qt::red);
-    w.Image1.setPicture(photo);
+    showSomePreview(w);
     clickAt(w.sFotoaan.widget());
     EXPECT_EQ(w.sPreview.Value(), 0);
     EXPECT_TRUE(w.Image1.Picture().isNull()) << "sPreview_Click did not run";

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLineEdit>
 #include <gtest/gtest.h>
 
@@ -54,6 +55,13 @@ void userTypes(TextBox& box, const QString& text)
     ASSERT_TRUE(edit->isEnabled());
     edit->selectAll();
     edit->insert(text);
+}
+
+void showSomePreview(Zandrel& window)
+{
+    QImage photo(40, 30, QImage::Format_RGB32);
+    photo.fill(Qt::red);
+    window.Image1.setPicture(photo);
 }
 
 }  // namespace zandrel::test

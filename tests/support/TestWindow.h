@@ -36,6 +36,9 @@ struct TestWindow {
 void storeFolders(TestWindow& t, const QString& camera, const QString& photos,
                   std::optional<bool> openAfterwards = std::nullopt);
 
+// Puts a plain picture in the preview, as a copied photo leaves it.
+void showSomePreview(Zandrel& window);
+
 // Replaces the box's text as a user's typing does; the box must be unlocked.
 void userTypes(TextBox& box, const QString& text);
 
