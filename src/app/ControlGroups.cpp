@@ -34,7 +34,7 @@ void Zandrel::Fotoboek_Click()
     const auto& fs = platform_.fileSystem;
     const QString candidate = joinPath(Fpath.Text(), sFolder.Text());
     if (fs->FolderExists(candidate))
-        OpenFolder(absoluteFolder(joinPath(Fpath.Text(), sFolder.Text())));
+        OpenFolder(absoluteFolder(candidate));
     else
         OpenFolder(absoluteFolder(Fpath.Text()));
 }

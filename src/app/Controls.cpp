@@ -3,7 +3,6 @@
 #include "platform/PlatformError.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>

@@ -244,7 +244,7 @@ void LinuxFileSystem::CopyFile(const QString& source, const QString& target, Cop
         if (!isPathText(source) || !isPathText(target))
             fail(EINVAL);
         const TargetPath where = splitTarget(target);
-        const QString folder = QFile::decodeName(where.folder);
+        const QString folder = nativeName(where.folder);
         LinuxStagedCopy copy(source, folder, check);
         sweepOnce(folder, copy.folder());
         copy.stage(CopyControl{});

@@ -3,7 +3,6 @@
 #include "platform/NativePath.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -81,7 +80,8 @@ std::optional<Claiming> claimingOf(const QByteArray& name)
 
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// Read while the program starts, before any thread could create a file.
+// Read while the program starts, before any thread could create a file; the
+// program never changes it, so there is no need to look again per file.
 const mode_t kMaskAtStart = [] {
     const mode_t mask = ::umask(022);
     ::umask(mask);
@@ -96,20 +96,6 @@ bool lockWhole(int fd, short type, int command)
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     return ::fcntl(fd, command, &lock) == 0;
-}
-
-// The process's umask, which the kernel only gives without changing it in
-// /proc; setting it to read it back would race with the other copy threads.
-mode_t creationMask()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly))
-        while (!status.atEnd()) {
-            const QByteArray line = status.readLine();
-            if (line.startsWith("Umask:"))
-                return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
-        }
-    return kMaskAtStart;
 }
 
 bool noUnnamedFiles(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS; }
@@ -181,7 +167,7 @@ void TempFile::dropUnlocked(const QByteArray& name)
 void TempFile::takeUsualMode()
 {
     // Best effort, like the times: a file system without modes still gets the photo.
-    ::fchmod(fd_.get(), 0666 & ~creationMask());
+    ::fchmod(fd_.get(), 0666 & ~kMaskAtStart);
 }
 
 void TempFile::nameTarget(const QByteArray& target)
