@@ -18,7 +18,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -228,7 +227,7 @@ double turn(const Contender& contender, const DataSet& set, const Options& o)
     restoreCamera(set);
     dropCaches();
     listCamera(set);
-    QThread::msleep(ulong(o.idle * 1000));
+    idle(o.idle);
     const double taken = seconds([&] {
         contender.work(set);
         ::sync();
@@ -290,11 +289,8 @@ void bench(const DataSet& set, const Options& o)
     }
     std::printf("  %-44s %9s %9s   %s\n", "", "median s", "MiB/s", "ratio to reading once: median (min-max)");
     for (size_t c = 0; c < all.size(); ++c) {
-        std::vector<double> ratios;
-        for (int round = 0; round < o.rounds; ++round)
-            ratios.push_back(times[c][size_t(round)] / times[0][size_t(round)]);
         const Spread taken = spread(times[c]);
-        const Spread ratio = spread(ratios);
+        const Spread ratio = ratioSpread(times[c], times[0]);
         std::printf("  [%zu] %-40s %9.2f %9.1f   %.3f x (%.3f-%.3f)\n", c + 1, all[c].name, taken.median,
                     set.bytes / 1048576.0 / taken.median, ratio.median, ratio.low, ratio.high);
     }

@@ -139,16 +139,6 @@ struct Options {
     QStringList only;
 };
 
-void line(const char* what, double value, const char* unit) { std::printf("  %-52s %10.3f %s\n", what, value, unit); }
-void ratio(const char* what, double value, double goal)
-{
-    if (goal > 0)
-        std::printf("  %-52s %10.3f x   (goal <= %.2f: %s)\n", what, value, goal, value <= goal ? "met" : "MISSED");
-    else
-        std::printf("  %-52s %10.3f x\n", what, value);
-    std::fflush(stdout);
-}
-
 void copyBack(const QString& from, const QString& to)
 {
     QDir().mkpath(to);
@@ -157,14 +147,11 @@ void copyBack(const QString& from, const QString& to)
 
 // Per round: the contenders in turn, each after the same rest, and their ratio.
 void printRounds(const char* first, const std::vector<double>& a, const char* second, const std::vector<double>& b,
-                 const char* ratioName, double goal)
+                 const char* ratioName, double goal, const char* unit = "s")
 {
-    std::vector<double> ratios;
-    for (size_t i = 0; i < a.size(); ++i)
-        ratios.push_back(a[i] / b[i]);
-    const Spread x = spread(a), y = spread(b), r = spread(ratios);
-    std::printf("  %-52s %10.3f s  (%.3f-%.3f)\n", first, x.median, x.low, x.high);
-    std::printf("  %-52s %10.3f s  (%.3f-%.3f)\n", second, y.median, y.low, y.high);
+    const Spread x = spread(a), y = spread(b), r = ratioSpread(a, b);
+    std::printf("  %-52s %10.3f %-2s (%.3f-%.3f)\n", first, x.median, unit, x.low, x.high);
+    std::printf("  %-52s %10.3f %-2s (%.3f-%.3f)\n", second, y.median, unit, y.low, y.high);
     std::printf("  %-52s %10.3f x  (%.3f-%.3f)", ratioName, r.median, r.low, r.high);
     if (goal > 0)
         std::printf("   goal <= %.2f: %s", goal, r.median <= goal ? "met" : "MISSED");
@@ -323,18 +310,32 @@ void benchPreview(const Options& o, const QString& work, const CameraPhoto& phot
     QStringList paths;
     for (const QString& name : filesIn(folder))
         paths << joinPath(folder, name);
-    std::printf("(d) preview of one %dx%d photo (file in the page cache, as a fresh copy is)\n", o.photoWidth,
-                o.photoHeight);
+    std::printf("(d) preview of one %dx%d photo (file in the page cache, as a fresh copy is), ms per photo;\n"
+                "    median of %d rounds (min-max), in turn\n",
+                o.photoWidth, o.photoHeight, o.repeat);
     const std::shared_ptr<PictureLoader> loader = Platform::System().pictures;
-    const double embedded = perPhotoMs(paths, [&](const QString& path) { return loader->LoadPicture(path, kPreviewBox); });
-    const double decoded = perPhotoMs(paths, [](const QString& path) {
-        QImageReader reader(path);
-        reader.setScaledSize(kPreviewBox);
-        return reader.read();
-    });
-    line("embedded EXIF thumbnail (Exiv2)", embedded, "ms");
-    line("image decoded at the box size", decoded, "ms");
-    ratio("decoded / embedded", decoded / embedded, 0);
+    std::vector<double> embedded, decoded;
+    const auto embeddedTurn = [&] {
+        embedded.push_back(perPhotoMs(paths, [&](const QString& path) { return loader->LoadPicture(path, kPreviewBox); }));
+    };
+    const auto decodedTurn = [&] {
+        decoded.push_back(perPhotoMs(paths, [](const QString& path) {
+            QImageReader reader(path);
+            reader.setScaledSize(kPreviewBox);
+            return reader.read();
+        }));
+    };
+    for (int i = 1; i <= o.repeat; ++i) {
+        if (i % 2) {
+            embeddedTurn();
+            decodedTurn();
+        } else {
+            decodedTurn();
+            embeddedTurn();
+        }
+    }
+    printRounds("image decoded at the box size", decoded, "embedded EXIF thumbnail (Exiv2)", embedded,
+                "decoded / embedded", 0, "ms");
     QDir(folder).removeRecursively();
 }
 
@@ -368,6 +369,7 @@ Options parse(const QCoreApplication& app)
     o = {parser.value(QStringLiteral("dir")), number("photos"), number("width"), number("height"), number("noise"),
          number("small"), number("small-kb"), number("linear"), number("linear-kb"), number("previews"), number("repeat"),
          parser.value(QStringLiteral("idle")).toDouble(), parser.value(QStringLiteral("only")).split(QLatin1Char(','))};
+    o.repeat = std::max(1, o.repeat);
     return o;
 }
 

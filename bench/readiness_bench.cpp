@@ -2,6 +2,7 @@
 // run, `find | wc -l` and `du -sb` on that folder: the work a user would do by hand.
 
 #include "app/Zandrel.h"
+#include "common/BenchSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -45,8 +46,7 @@ double medianMs(const std::function<void()>& work)
         work();
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return zandrel::bench::spread(times).median;
 }
 
 QString shell(const QString& command)

@@ -37,10 +37,20 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 Spread spread(std::vector<double> values)
 {
+    if (values.empty())
+        die(QStringLiteral("no rounds to report"));
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     const double median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
     return {median, values.front(), values.back()};
+}
+
+Spread ratioSpread(const std::vector<double>& a, const std::vector<double>& b)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        ratios.push_back(a[i] / b[i]);
+    return spread(ratios);
 }
 
 void idle(double seconds) { QThread::msleep(ulong(seconds * 1000)); }

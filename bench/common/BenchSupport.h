@@ -32,6 +32,8 @@ struct Spread {
     double median, low, high;
 };
 Spread spread(std::vector<double> values);
+// The spread of round-by-round ratios a[i] / b[i] of two contenders.
+Spread ratioSpread(const std::vector<double>& a, const std::vector<double>& b);
 
 // Rest before each contender, so that none starts on memory or a disk that
 // another has just worn out.
