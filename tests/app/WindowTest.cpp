@@ -199,10 +199,7 @@ struct ReadyWindow : TestWindow {
     }
     void fillHive(const QString& camera, const QString& photos)
     {
-        const auto registry = window->platform().registry->Connect();
-        registry->CreateKey(HKEY_LOCAL_MACHINE, settings::Key);
-        registry->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::SourceValue, camera);
-        registry->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::DestinationValue, photos);
+        storeFolders(*this, camera, photos);
         window->Refresh1_Click();
     }
 };
@@ -335,9 +332,8 @@ TEST(Colours, EveryTextStaysReadableOnLightAndDarkThemes)
 TEST(StartUp, SettingsOutOfReachShowNoDesignTextAndOfferNoRun)
 {
     TestWindow t;
-    Platform platform{t.fileSystem, std::make_shared<HiveRegistryService>(QString()), t.launcher, t.messageBox,
-                      Platform::System().pictures, t.clock};
-    Zandrel w(std::move(platform));
+    const std::unique_ptr<Zandrel> window = windowOn(t, std::make_shared<HiveRegistryService>(QString()));
+    Zandrel& w = *window;
     w.Start();
     ASSERT_EQ(t.messageBox->shown.size(), 1u);
     EXPECT_TRUE(t.messageBox->shown[0].prompt.contains(QStringLiteral("HOME")));

@@ -153,12 +153,6 @@ private:
     qint64 pid_ = 0;
 };
 
-void write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << qPrintable(path);
-}
-
 struct OpenCopy {
     qint64 size = -1;     // -1: the process has no copy open in the folder
     bool named = false;  // already under a photo's name
@@ -248,8 +242,8 @@ QByteArray largeFile(int megabytes)
 }
 
 // A later run in the same window and folders empties the camera, whatever the
-// dead run left behind.
-void expectALaterRunToComplete(CopyRunFixture& f)
+// dead run left behind; with eachFileOnce, no camera file was published twice.
+void expectALaterRunToComplete(CopyRunFixture& f, bool eachFileOnce = true)
 {
     f.setTicks(true, false);
     f.run();
@@ -258,7 +252,9 @@ void expectALaterRunToComplete(CopyRunFixture& f)
     for (const QString& name : entries(f.target()))
         EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << "left behind: " << qPrintable(name);
     // Each camera file once, nothing else: no empty or foreign file under a photo's name.
-    EXPECT_EQ(f.targetNames().size(), f.originals.size()) << qPrintable(f.targetNames().join(QLatin1Char(' ')));
+    if (eachFileOnce) {
+        EXPECT_EQ(f.targetNames().size(), f.originals.size()) << qPrintable(f.targetNames().join(QLatin1Char(' ')));
+    }
     f.expectNothingLost();
 }
 
@@ -289,7 +285,7 @@ TEST(CopyRunProcesses, TwoRunsIntoOneFolderAtOnceKeepEveryFile)
         for (const QString& camera : cameras) {
             // Each size tells the file's number.
             shot << randomBytes(kSmallSize + n);
-            write(joinPath(camera, numberedName(n, 0)), shot.last());
+            writeFile(joinPath(camera, numberedName(n, 0)), shot.last());
             (camera == cameras[0] ? shotOnA : shotOnB) << shot.last();
         }
     }
@@ -384,13 +380,7 @@ TEST(CopyRunProcesses, KilledAtRandomMomentsOfARunThatReadsAheadLosesNothing)
         child.finish();
         f.expectNothingLost(f.target(), kTempPrefix);
     }
-    f.setTicks(true, false);
-    f.run();
-    EXPECT_EQ(f.window().Message.Caption(), kDone);
-    EXPECT_TRUE(f.cameraNames().isEmpty());
-    for (const QString& name : entries(f.target()))
-        EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << "left behind: " << qPrintable(name);
-    f.expectNothingLost();
+    expectALaterRunToComplete(f, false);
 }
 
 // The photo disk as exFAT through FUSE, where a copy is a hidden named file and
@@ -417,7 +407,7 @@ TEST_F(ExfatRunTest, NameClashesGetNumbersAndTheCameraIsEmptied)
     f.cameraFile("img_0002.jpg", smallJpeg(Qt::blue));
     f.cameraFile("MVI_0003.MOV", 3 << 20);
     f.originals.insert("already there", randomBytes(5000));
-    write(joinPath(f.target(), "IMG_0001.JPG"), f.originals["already there"]);
+    writeFile(joinPath(f.target(), "IMG_0001.JPG"), f.originals["already there"]);
     f.window().sDel.setValue(1);
     f.run();
     EXPECT_EQ(f.window().Message.Caption(), kDone);
@@ -496,7 +486,7 @@ TEST_P(ExfatClaimKillTest, LeavesNoFileUnderAPhotosNameForGood)
 QByteArray claimingTemp(CopyRunFixture& f, const char* unique, const char* target, qint64 since)
 {
     const QByteArray temp = safecopy::claimingName(QByteArray(".zandrel-tmp-42-") + unique, target, since);
-    write(joinPath(f.target(), QString::fromLatin1(temp)), randomBytes(1000));
+    writeFile(joinPath(f.target(), QString::fromLatin1(temp)), randomBytes(1000));
     return temp;
 }
 
@@ -507,17 +497,14 @@ TEST(CopyRunLeftovers, OnlyADeadRunsClaimIsCleared)
     QDir().mkpath(f.target());
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     const QByteArray dead = claimingTemp(f, "deadRun000000001", "IMG_0008.JPG", now);
-    write(joinPath(f.target(), "IMG_0008.JPG"), safecopy::claimText(dead));
-    write(joinPath(f.target(), "notes.txt"), safecopy::claimText(dead) + "and more");
+    writeFile(joinPath(f.target(), "IMG_0008.JPG"), safecopy::claimText(dead));
+    writeFile(joinPath(f.target(), "notes.txt"), safecopy::claimText(dead) + "and more");
     // An empty photo put under the name long after that run died.
     claimingTemp(f, "deadRun000000002", "IMG_0007.JPG", now - 3600);
-    write(joinPath(f.target(), "IMG_0007.JPG"), QByteArray());
+    writeFile(joinPath(f.target(), "IMG_0007.JPG"), QByteArray());
     const QByteArray live = claimingTemp(f, "liveRun000000003", "IMG_0009.JPG", now);
-    write(joinPath(f.target(), "IMG_0009.JPG"), safecopy::claimText(live));
-    const safecopy::Fd writer(::open(QFile::encodeName(joinPath(f.target(), QString::fromLatin1(live))), O_RDWR));
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    ASSERT_EQ(::fcntl(writer.get(), F_OFD_SETLK, &lock), 0);
+    writeFile(joinPath(f.target(), "IMG_0009.JPG"), safecopy::claimText(live));
+    const safecopy::Fd writer = holdAsWriter(joinPath(f.target(), QString::fromLatin1(live)));
     f.run();
     EXPECT_EQ(f.window().Message.Caption(), kDone);
     EXPECT_EQ(f.targetNames().join(QLatin1Char(' ')),

@@ -1,5 +1,7 @@
 #include "copyrun/CopyRunSupport.h"
 
+#include "settings/SettingsKeys.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -108,8 +110,7 @@ CopyRunFixture::CopyRunFixture(std::shared_ptr<FileSystem> fileSystem) : t(std::
 {
     camera = t.makeFolder(QStringLiteral("camera"));
     photos = t.makeFolder(QStringLiteral("photos"));
-    setFolders(camera, photos);
-    setOpenAfterwards(false);
+    storeFolders(t, camera, photos, false);
     setSubfolder(QStringLiteral("2026 December"));
     t.window->show();
 }
@@ -121,9 +122,9 @@ void CopyRunFixture::setFolders(const QString& cameraFolder, const QString& phot
 
 void CopyRunFixture::setOpenAfterwards(bool open)
 {
-    t.window->platform().registry->Connect()->SetStringValue(
-        HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Zandrel"), QStringLiteral("sOpen"),
-        open ? QStringLiteral("1") : QStringLiteral("0"));
+    t.window->platform().registry->Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key,
+                                                             settings::OpenAfterwardsValue,
+                                                             open ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QString CopyRunFixture::cameraFile(const QString& name, const QByteArray& bytes)

@@ -349,8 +349,7 @@ void waitFor(const std::atomic<bool>& flag)
 struct OverlapFixture : CopyRunFixture {
     explicit OverlapFixture(std::shared_ptr<HookedFileSystem> hooked) : CopyRunFixture(hooked), fs(std::move(hooked))
     {
-        window().sDel.setValue(1);
-        window().sPreview.setValue(0);
+        setTicks(true, false);
         for (int n = 1; n <= 6; ++n)
             cameraFile(QStringLiteral("%1.dat").arg(n), 100000);
     }

@@ -148,16 +148,6 @@ QString tempOf(const QString& folder, qint64 pid, const QString& rest = QStringL
     return path;
 }
 
-// Holds the file the way a live writer does, from any process or pid namespace.
-safecopy::Fd holdAsWriter(const QString& path)
-{
-    safecopy::Fd fd(::open(QFile::encodeName(path).constData(), O_RDWR));
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    EXPECT_EQ(::fcntl(fd.get(), F_OFD_SETLK, &lock), 0) << std::strerror(errno);
-    return fd;
-}
-
 // Only a temporary file that no writer holds goes, whatever pid its name
 // carries: a run in a container may have ours, or one that is dead here.
 void expectOnlyAbandonedTemporaryFilesCleared(FileSystem& fs, const QString& photos, const QString& source,

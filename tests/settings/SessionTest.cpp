@@ -42,8 +42,8 @@ TEST(Session, FoldersAndOpenChoiceSurviveARunAndARestart)
 
     t.window.reset();
     // A second program start on the same hive.
-    Zandrel next(Platform{t.fileSystem, std::make_shared<HiveRegistryService>(t.hivePath()), t.launcher,
-                          t.messageBox, Platform::System().pictures, t.clock});
+    const std::unique_ptr<Zandrel> window = windowOn(t, std::make_shared<HiveRegistryService>(t.hivePath()));
+    Zandrel& next = *window;
     next.Form_Load();
     EXPECT_EQ(next.Cpath.Text(), camera);
     EXPECT_EQ(next.Fpath.Text(), photos);

@@ -68,13 +68,6 @@ private:
     std::shared_ptr<RegistryService> real_;
 };
 
-// A window with the test's fakes and the given settings store.
-inline std::unique_ptr<Zandrel> windowOn(TestWindow& t, std::shared_ptr<RegistryService> registry)
-{
-    return std::make_unique<Zandrel>(Platform{t.fileSystem, std::move(registry), t.launcher, t.messageBox,
-                                              Platform::System().pictures, t.clock});
-}
-
 inline void writeHive(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,20 +61,20 @@ bool straceWorks()
     return works;
 }
 
-qint64 deadPid()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
-}
-
 void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write test file %s", qPrintable(path));
+}
+
+safecopy::Fd holdAsWriter(const QString& path)
+{
+    safecopy::Fd fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    EXPECT_EQ(::fcntl(fd.get(), F_OFD_SETLK, &lock), 0) << std::strerror(errno);
+    return fd;
 }
 
 QByteArray readFile(const QString& path)

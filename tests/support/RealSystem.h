@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileSystem.h"
+#include "platform/linux/SafeCopy.h"
 
 #include <QByteArray>
 #include <QString>
@@ -46,8 +47,9 @@ std::unique_ptr<QProcess> startTestChild(const QString& filter, const std::map<Q
 // A wrapper that drops root's rights, which ignore file permissions; empty when not root.
 QStringList asOtherUser();
 bool straceWorks();
-// The pid of a process that has ended.
-qint64 deadPid();
+
+// Holds the file the way a live writer does, from any process or pid namespace.
+safecopy::Fd holdAsWriter(const QString& path);
 
 // A file of the given bytes; the folder must exist.
 void writeFile(const QString& path, const QByteArray& bytes);

@@ -1,6 +1,7 @@
 #include "support/TestWindow.h"
 
 #include "platform/portable/HiveRegistry.h"
+#include "support/RealSystem.h"
 #include "settings/SettingsKeys.h"
 
 #include <QDir>
@@ -32,10 +33,14 @@ QString TestWindow::makeFile(const QString& relative, const QByteArray& bytes) c
 {
     const QString full = path(relative);
     QDir().mkpath(QFileInfo(full).absolutePath());
-    QFile file(full);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write test file %s", qPrintable(full));
+    writeFile(full, bytes);
     return full;
+}
+
+std::unique_ptr<Zandrel> windowOn(TestWindow& t, std::shared_ptr<RegistryService> registry)
+{
+    return std::make_unique<Zandrel>(Platform{t.fileSystem, std::move(registry), t.launcher, t.messageBox,
+                                              Platform::System().pictures, t.clock});
 }
 
 void storeFolders(TestWindow& t, const QString& camera, const QString& photos, std::optional<bool> openAfterwards)

@@ -30,6 +30,9 @@ struct TestWindow {
     std::unique_ptr<Zandrel> window;
 };
 
+// A window with the test's fakes and the given settings store.
+std::unique_ptr<Zandrel> windowOn(TestWindow& t, std::shared_ptr<RegistryService> registry);
+
 // Stores the two folders in the window's settings store the way a saved edit
 // leaves them, so the window's own settings load puts them into the boxes; and,
 // when given, whether the photo folder is opened after a run.
