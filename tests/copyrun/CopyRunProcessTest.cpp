@@ -176,20 +176,24 @@ OpenCopy copyOpenIn(qint64 pid, const QString& folder)
     return {};
 }
 
-// The process's state letter: 'T' stopped, 'Z' ended; 0 once it is gone.
-char processState(qint64 pid)
+// The state letter of one of the process's threads: 'T' stopped, 'Z' ended; 0 once it is gone.
+char threadState(qint64 pid, const QString& thread)
 {
-    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/task/%2/stat").arg(pid).arg(thread));
     const qsizetype afterName = stat.lastIndexOf(") ");
     return afterName > 0 && stat.size() > afterName + 2 ? stat.at(afterName + 2) : 0;
 }
 
-// Stops the process and returns once the stop has taken hold.
+// Stops the process and returns once the stop has taken hold of every thread:
+// the copy's threads may still be in the middle of a write when the first one stops.
 void stopProcess(qint64 pid)
 {
     ::kill(pid_t(pid), SIGSTOP);
-    for (char state = processState(pid); state != 'T' && state != 'Z' && state != 0; state = processState(pid))
-        QThread::usleep(100);
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& thread : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (char state = threadState(pid, thread); state != 'T' && state != 'Z' && state != 0;
+             state = threadState(pid, thread))
+            QThread::usleep(100);
 }
 
 // Stops the run while it holds a written copy not yet under the name its search
