@@ -32,7 +32,8 @@ void CopyPipeline::stopThreads()
         const std::lock_guard<std::mutex> lock(mutex_);
         cancelled_ = true;
     }
-    changed_.notify_all();
+    room_.notify_all();
+    work_.notify_all();
     for (std::thread& thread : threads_)
         thread.join();
 }
@@ -60,7 +61,7 @@ std::unique_ptr<StagedCopy> CopyPipeline::take(qsizetype index)
     --ahead_;
     aheadBytes_ -= copy->size();
     lock.unlock();
-    changed_.notify_all();
+    room_.notify_one();
     return copy;
 }
 
@@ -94,7 +95,7 @@ void CopyPipeline::read()
     for (qsizetype index = 0; index < sources_.size(); ++index) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return cancelled_ || roomAhead(); });
+            room_.wait(lock, [this] { return cancelled_ || roomAhead(); });
             if (cancelled_)
                 break;
         }
@@ -109,7 +110,7 @@ void CopyPipeline::read()
         const std::lock_guard<std::mutex> lock(mutex_);
         readingDone_ = true;
     }
-    changed_.notify_all();
+    work_.notify_all();
 }
 
 void CopyPipeline::stage(qsizetype index)
@@ -124,7 +125,7 @@ void CopyPipeline::stage(qsizetype index)
         item.copy = std::move(copy);
         toVerify_.push_back(index);
     }
-    changed_.notify_all();
+    work_.notify_one();
 }
 
 void CopyPipeline::verify()
@@ -134,7 +135,7 @@ void CopyPipeline::verify()
         StagedCopy* copy = nullptr;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return cancelled_ || !toVerify_.empty() || readingDone_; });
+            work_.wait(lock, [this] { return cancelled_ || !toVerify_.empty() || readingDone_; });
             if (cancelled_ || toVerify_.empty())
                 return;
             index = toVerify_.front();

@@ -74,7 +74,8 @@ private:
     std::atomic<bool> cancelled_{false};
 
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable room_;  // for the reader: a copy was taken
+    std::condition_variable work_;  // for the verifiers: a copy was staged, or reading ended
     std::vector<Item> items_;
     std::deque<qsizetype> toVerify_;
     bool readingDone_ = false;

@@ -24,6 +24,19 @@ namespace {
 constexpr QEventLoop::ProcessEventsFlags kWhileWaiting =
     QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers | QEventLoop::WaitForMoreEvents;
 
+// Waits until done(), calling meanwhile() after every pass of events.
+template <typename Done, typename Meanwhile>
+void waitUntil(Done done, Meanwhile meanwhile)
+{
+    if (done())
+        return;
+    const InputGate gate;
+    while (!done()) {
+        QCoreApplication::processEvents(kWhileWaiting);
+        meanwhile();
+    }
+}
+
 // Called from the copy's threads: ends the window's wait for more events.
 void wakeWindow()
 {
@@ -139,14 +152,9 @@ std::unique_ptr<StagedCopy> CopyRun::awaitCopy(const QStringList& names, qsizety
     if (!pipeline_ || pipeline_->check() != check)
         startPipeline(names, index, check);
     const qsizetype at = index - pipelineFirst_;
-    if (!pipeline_->ready(at)) {
-        const InputGate gate;
-        while (!pipeline_->ready(at) && !stopRequested_) {
-            QCoreApplication::processEvents(kWhileWaiting);
-            // The bar moves within a large file; the percentage waits for its end.
-            window_.ProgressBar.setValue(float(counter_ - 1) + pipeline_->shareDone(at));
-        }
-    }
+    // The bar moves within a large file; the percentage waits for its end.
+    waitUntil([&] { return pipeline_->ready(at) || stopRequested_; },
+              [&] { window_.ProgressBar.setValue(float(counter_ - 1) + pipeline_->shareDone(at)); });
     if (stopRequested_)
         return nullptr;
     return pipeline_->take(at);
@@ -174,9 +182,7 @@ void CopyRun::awaitFlush(StagedCopy& copy)
             wakeWindow();
         },
         Qt::QueuedConnection);
-    const InputGate gate;
-    while (!done)
-        QCoreApplication::processEvents(kWhileWaiting);
+    waitUntil([&] { return done.load(); }, [] {});
     if (failure)
         std::rethrow_exception(failure);
 }
