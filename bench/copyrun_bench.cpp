@@ -145,6 +145,13 @@ void copyBack(const QString& from, const QString& to)
     run(QStringLiteral("cp"), {QStringLiteral("-a"), from + QStringLiteral("/."), to});
 }
 
+// Two contenders in turn: who goes first alternates from round to round.
+void inTurn(int round, const std::function<void()>& first, const std::function<void()>& second)
+{
+    (round % 2 ? first : second)();
+    (round % 2 ? second : first)();
+}
+
 // Per round: the contenders in turn, each after the same rest, and their ratio.
 void printRounds(const char* first, const std::vector<double>& a, const char* second, const std::vector<double>& b,
                  const char* ratioName, double goal, const char* unit = "s")
@@ -187,13 +194,7 @@ void benchLargePhotos(const Options& o, const QString& work, const CameraPhoto& 
         QDir(photos).removeRecursively();
     };
     for (int i = 1; i <= o.repeat; ++i) {
-        if (i % 2) {
-            windowTurn();
-            cpTurn();
-        } else {
-            cpTurn();
-            windowTurn();
-        }
+        inTurn(i, windowTurn, cpTurn);
         std::printf("  round %d: window + sync %.3f s, cp + sync %.3f s\n", i, window.back(), cp.back());
         std::fflush(stdout);
     }
@@ -326,13 +327,7 @@ void benchPreview(const Options& o, const QString& work, const CameraPhoto& phot
         }));
     };
     for (int i = 1; i <= o.repeat; ++i) {
-        if (i % 2) {
-            embeddedTurn();
-            decodedTurn();
-        } else {
-            decodedTurn();
-            embeddedTurn();
-        }
+        inTurn(i, embeddedTurn, decodedTurn);
     }
     printRounds("image decoded at the box size", decoded, "embedded EXIF thumbnail (Exiv2)", embedded,
                 "decoded / embedded", 0, "ms");
