@@ -14,6 +14,7 @@ run_packages=(
   libexiv2-dev                            # embedded JPEG previews
   libxxhash-dev                           # checksums of verified copies
   fonts-dejavu-core fonts-liberation      # a sans-serif that fits the window's fixed label widths
+  fonts-dejavu-extra                      # DejaVu Sans Bold Oblique, START's lettering
 )
 # What the tests need on top: `test` and `sanitize` install both lists.
 test_packages=(
@@ -24,7 +25,6 @@ test_packages=(
   desktop-file-utils dpkg-dev file        # installation and package tests
   lintian appstream                       # the package and its metadata as Debian checks them
   strace exfatprogs exfat-fuse util-linux rsync  # fault injection, exFAT over FUSE, benchmarks
-  libexpat1-dev zlib1g-dev xz-utils       # CI's build of Exiv2 0.28 from its source
 )
 
 install_missing() {  # install_missing PACKAGE...

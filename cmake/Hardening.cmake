@@ -1,15 +1,52 @@
 # The hardening Debian builds its packages with: a protected stack, checked
 # buffer functions, read-only relocations bound at start-up, and a position-
-# independent executable. Off under the sanitizers, whose runtime does the
-# checking there and clashes with _FORTIFY_SOURCE's wrappers.
+# independent executable. The flags are dpkg-buildflags' where it is there, so
+# that they follow the system (Debian 13 adds stack-clash and control-flow
+# protection); the list below where it is not, or when cross-compiling. Off
+# under the sanitizers, whose runtime does the checking there and clashes with
+# _FORTIFY_SOURCE's wrappers. Not for Windows: its linker already makes the
+# executable relocatable and its data not executable, and the stack protector
+# and checked functions of MinGW need a runtime library of their own.
 option(ZANDREL_HARDEN "Build with Debian's hardening flags" ON)
-if(ZANDREL_HARDEN AND NOT ZANDREL_SANITIZE)
+if(ZANDREL_HARDEN AND NOT ZANDREL_SANITIZE AND NOT WIN32)
+  set(hardening_flags -fstack-protector-strong -Wformat -Werror=format-security -D_FORTIFY_SOURCE=2)
+  set(hardening_link_flags -Wl,-z,relro -Wl,-z,now)
+  find_program(ZANDREL_DPKG_BUILDFLAGS dpkg-buildflags)
+  mark_as_advanced(ZANDREL_DPKG_BUILDFLAGS)
+  if(ZANDREL_DPKG_BUILDFLAGS AND NOT CMAKE_CROSSCOMPILING)
+    foreach(variable CPPFLAGS CXXFLAGS LDFLAGS)
+      execute_process(COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
+                              ${ZANDREL_DPKG_BUILDFLAGS} --get ${variable}
+                      OUTPUT_VARIABLE dpkg_${variable} OUTPUT_STRIP_TRAILING_WHITESPACE
+                      RESULT_VARIABLE dpkg_failed)
+      if(dpkg_failed)
+        message(WARNING "dpkg-buildflags --get ${variable} failed: the fixed hardening flags are used")
+        break()
+      endif()
+      separate_arguments(dpkg_${variable} UNIX_COMMAND "${dpkg_${variable}}")
+    endforeach()
+    if(NOT dpkg_failed)
+      # Its hardening, without the optimisation, debugging and path options.
+      set(hardening_flags ${dpkg_CPPFLAGS} ${dpkg_CXXFLAGS})
+      list(FILTER hardening_flags INCLUDE REGEX
+           "^-(fstack-|fcf-protection|mbranch-protection|Wformat|Werror=format|[DU]_FORTIFY_SOURCE)")
+      set(hardening_link_flags ${dpkg_LDFLAGS})
+    endif()
+  endif()
+  list(JOIN hardening_flags " " said)
+  list(JOIN hardening_link_flags " " said_link)
+  message(STATUS "Hardening: ${said} ${said_link}")
+
   set(CMAKE_POSITION_INDEPENDENT_CODE ON)
   include(CheckPIESupported)
   check_pie_supported()
-  add_compile_options(-fstack-protector-strong -Wformat -Werror=format-security
-    # glibc's checked functions need the optimiser; a Debug build goes without.
-    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE>
-    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-D_FORTIFY_SOURCE=2>)
-  add_link_options(LINKER:-z,relro,-z,now)
+  # glibc's checked functions need the optimiser; a Debug build goes without.
+  set(fortify ${hardening_flags})
+  list(FILTER fortify INCLUDE REGEX "_FORTIFY_SOURCE")
+  list(FILTER hardening_flags EXCLUDE REGEX "_FORTIFY_SOURCE")
+  add_compile_options(${hardening_flags})
+  foreach(flag -U_FORTIFY_SOURCE ${fortify})
+    add_compile_options($<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:${flag}>)
+  endforeach()
+  add_link_options(${hardening_link_flags})
 endif()

@@ -76,8 +76,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://zandrel.example.org/)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # xdg-open starts the file manager after a run and the browser from the "?" box;
 # the fixed layout is drawn for the Liberation and DejaVu fonts (without them
-# labels are cut off); Qt's Dutch translation gives the message boxes Ja and Nee.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, fonts-liberation, fonts-dejavu-core, qt6-translations-l10n")
+# labels are cut off), START in DejaVu Sans Bold Oblique (not Bold, slanted);
+# Qt's Dutch translation gives the message boxes Ja and Nee.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, fonts-liberation, fonts-dejavu-core, fonts-dejavu-extra, qt6-translations-l10n")
 find_program(ZANDREL_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(ZANDREL_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

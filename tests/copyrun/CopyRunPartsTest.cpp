@@ -7,6 +7,8 @@
 namespace zandrel::test {
 namespace {
 
+using namespace Qt::Literals::StringLiterals;
+
 TEST(TargetNames, NumbersGoBeforeTheLastFourCharacters)
 {
     EXPECT_EQ(numberedName("IMG_0001.JPG", 0), "IMG_0001.JPG");
@@ -16,10 +18,10 @@ TEST(TargetNames, NumbersGoBeforeTheLastFourCharacters)
     EXPECT_EQ(numberedName("abcd", 1), "-1abcd");
     EXPECT_EQ(numberedName("ab", 2), "-2ab");
     // Characters, not the halves or parts that text is stored in, are counted.
-    EXPECT_EQ(numberedName(u"\U0001F600abc"_qs, 1), u"-1\U0001F600abc"_qs);
-    EXPECT_EQ(numberedName(u"zee.jp\U0001F600"_qs, 1), u"zee-1.jp\U0001F600"_qs);
-    EXPECT_EQ(numberedName(u"caf.jpe\u0301"_qs, 1), u"caf-1.jpe\u0301"_qs);
-    EXPECT_EQ(numberedName(u"x\xdce9.jp"_qs, 1), u"x-1\xdce9.jp"_qs);  // a byte that was no text
+    EXPECT_EQ(numberedName(u"\U0001F600abc"_s, 1), u"-1\U0001F600abc"_s);
+    EXPECT_EQ(numberedName(u"zee.jp\U0001F600"_s, 1), u"zee-1.jp\U0001F600"_s);
+    EXPECT_EQ(numberedName(u"caf.jpe\u0301"_s, 1), u"caf-1.jpe\u0301"_s);
+    EXPECT_EQ(numberedName(u"x\xdce9.jp"_s, 1), u"x-1\xdce9.jp"_s);  // a byte that was no text
 }
 
 TEST(Percentages, QuotientFirstRoundedDownAndNeverPastAHundred)

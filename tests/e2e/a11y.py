@@ -18,8 +18,10 @@ from desktop import Failure, wait_until
 
 Node = namedtuple("Node", "role name description rect text states value accessible")
 
-ROLES = {"label": "label", "text": "text", "check": "check box", "button": "push button",
-         "progress": "progress bar", "image": "label"}
+# Roles go by their number: at-spi2-core renames some ("push button" became "button").
+ROLES = {"label": pyatspi.ROLE_LABEL, "text": pyatspi.ROLE_TEXT, "check": pyatspi.ROLE_CHECK_BOX,
+         "button": pyatspi.ROLE_PUSH_BUTTON, "progress": pyatspi.ROLE_PROGRESS_BAR,
+         "image": pyatspi.ROLE_LABEL}
 
 
 def _rect(accessible):
@@ -46,7 +48,7 @@ def _value(accessible):
 
 def _node(accessible):
     states = {pyatspi.stateToString(s) for s in accessible.getState().getStates()}
-    return Node(accessible.getRoleName(), accessible.name or "", accessible.description or "",
+    return Node(accessible.getRole(), accessible.name or "", accessible.description or "",
                 _rect(accessible), _text(accessible), states, _value(accessible), accessible)
 
 

@@ -6,6 +6,8 @@ by the label beside it and its tick, every control with its enabled and shown
 state, the lamp with its colour in words.
 """
 
+import pyatspi
+
 import layout
 from desktop import Failure
 
@@ -76,7 +78,7 @@ def _check_states(name, node):
 
 
 def _check_hidden(nodes):
-    saves = [n for n in nodes if n.role == "push button" and n.name == "Save"]
+    saves = [n for n in nodes if n.role == pyatspi.ROLE_PUSH_BUTTON and n.name == "Save"]
     if len(saves) != 1:
         return ["%d Save buttons" % len(saves)]
     return ["Save is shown"] if "showing" in saves[0].states else []

@@ -96,7 +96,7 @@ package_fields_are_right() {
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || { dpkg-deb -f "$deb"; return 1; }
   local depends dependency
   depends=$(dpkg-deb -f "$deb" Depends)
-  for dependency in libqt6widgets6 libqt6gui6 libexiv2-2[78] libxxhash0 xdg-utils fonts-liberation qt6-translations-l10n; do
+  for dependency in libqt6widgets6 libqt6gui6 libexiv2-2[78] libxxhash0 xdg-utils fonts-liberation fonts-dejavu-extra qt6-translations-l10n; do
     [[ ",$depends," == *[\ ,]$dependency[\ ,\(]* ]] || { echo "Depends lacks $dependency: $depends"; return 1; }
   done
 }

@@ -14,6 +14,8 @@ import sys
 import time
 import traceback
 
+import pyatspi
+
 import a11y
 import a11y_check
 import desktop
@@ -123,7 +125,7 @@ def first_start(stage):
                  sPreview="ticked enabled", sOpen="ticked enabled", sSet="unticked enabled",
                  Cpath="disabled", Fpath="disabled", sFolder="disabled", start="disabled",
                  Refresh1="enabled", Versie="enabled")
-    expect_hidden(app, "push button", "Save")
+    expect_hidden(app, pyatspi.ROLE_PUSH_BUTTON, "Save")
     picture = app.look("first-start")
     expect("the lamp", desktop.lamp(picture), "rood")
     expect_looks(picture, Cpath="grey", Fpath="grey", sFolder="grey")
@@ -151,7 +153,7 @@ def editing(stage):
     expect_state(app, "editing", Cpath="enabled", Fpath="enabled", SETcamera="enabled",
                  start="disabled", Refresh1="disabled", sDel="disabled", sAutodatum="disabled",
                  Fotoboek="disabled", sPreview="disabled", sOpen="disabled")
-    expect_hidden(app, "check box", "SET")
+    expect_hidden(app, pyatspi.ROLE_CHECK_BOX, "SET")
     app.window.type_into("Cpath", camera)
     app.window.type_into("Fpath", photos)
     wait_until("the typed folders", lambda: app.text("Cpath") == camera and app.text("Fpath") == photos)
@@ -167,7 +169,7 @@ def editing(stage):
     expect("sMB", app.caption("sMB"), folder_megabytes(camera))
     expect_state(app, "after Save", Cpath="disabled", Fpath="disabled", start="enabled",
                  Refresh1="enabled", sSet="unticked enabled", Fotoboek="enabled")
-    expect_hidden(app, "push button", "Save")
+    expect_hidden(app, pyatspi.ROLE_PUSH_BUTTON, "Save")
     picture = app.look("ready")
     expect("the lamp after Save", desktop.lamp(picture), "groen")
     copy_to_docs(stage.shot("ready"), "screenshot.png")
@@ -343,7 +345,7 @@ def version_box(stage):
                    lambda: not [w for w, t in app.windows() if t == "Zandrel 1.0.8"], timeout=30)
 
     box = open_box()
-    texts = [n.name for n in app.reader.nodes("Zandrel 1.0.8") if n.role == "label"]
+    texts = [n.name for n in app.reader.nodes("Zandrel 1.0.8") if n.role == pyatspi.ROLE_LABEL]
     prompt = next((t for t in texts if t.startswith("Dit is versie: ")), None)
     lines = (prompt or "").split("\n")
     expect("first line", lines[0] if lines else None, "Dit is versie: 1.0.8")
@@ -351,7 +353,8 @@ def version_box(stage):
     expect("last line", lines[-1], "Laatste versie downloaden?")
     if not (len(lines) == 7 and lines[4].endswith("/Zandrel.html")):
         raise Failure("the box's lines: %r" % lines)
-    buttons = sorted(n.name.replace("&", "") for n in app.reader.nodes("Zandrel 1.0.8") if n.role == "push button")
+    buttons = sorted(n.name.replace("&", "") for n in app.reader.nodes("Zandrel 1.0.8")
+                     if n.role == pyatspi.ROLE_PUSH_BUTTON)
     expect("the box's buttons", buttons, ["Ja", "Nee"])
     desktop.screenshot(box, stage.shot("version"))
     copy_to_docs(stage.shot("version"), "screenshot-version.png")
@@ -376,7 +379,7 @@ def version_box(stage):
 
 def click_box_button(app, caption):
     for node in app.reader.nodes("Zandrel 1.0.8"):
-        if node.role == "push button" and node.name.replace("&", "") == caption:
+        if node.role == pyatspi.ROLE_PUSH_BUTTON and node.name.replace("&", "") == caption:
             x, y, w, h = node.rect
             desktop.click_at(x + w // 2, y + h // 2)
             return

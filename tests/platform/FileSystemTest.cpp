@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -90,6 +91,12 @@ TEST_F(FileSystemTest, NamesThatAreNoTextRoundTripByteForByte)
     };
     const QString camera = folder(QStringLiteral("camera"));
     const QString photos = folder(QStringLiteral("photos"));
+    // QTemporaryDir cannot remove names that are no text: they go by their bytes.
+    const auto removeNames = qScopeGuard([&] {
+        for (const QString& dir : {camera, photos})
+            for (const QByteArray& name : names)
+                ::unlink((QFile::encodeName(dir) + '/' + name).constData());
+    });
     for (const QByteArray& name : names) {
         const QByteArray raw = QFile::encodeName(camera) + '/' + name;
         const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);

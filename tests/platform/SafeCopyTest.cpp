@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,7 +19,7 @@
 namespace zandrel::test {
 namespace {
 
-const QDateTime kTaken = QDateTime(QDate(2021, 7, 14), QTime(10, 30, 12), Qt::UTC);
+const QDateTime kTaken = QDateTime(QDate(2021, 7, 14), QTime(10, 30, 12), QTimeZone::utc());
 
 // The camera and the photo disk as real folders; the photo disk can be put
 // on another file system.

@@ -16,7 +16,8 @@ namespace {
     fail(error);
 }
 
-// The file system has no such call (FUSE exFAT and NTFS answer EINVAL or EPERM).
+// The file system has no such call: a FUSE file system on libfuse 2 (exFAT,
+// NTFS) answers EINVAL to a rename that must not replace, exFAT EPERM to a link.
 bool missingCall(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM; }
 
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
