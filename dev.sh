@@ -25,6 +25,7 @@ test_packages=(
   lintian appstream                       # the package and its metadata as Debian checks them
   strace exfatprogs exfat-fuse util-linux rsync  # fault injection, exFAT over FUSE, benchmarks
   libexpat1-dev zlib1g-dev xz-utils       # CI's build of Exiv2 0.28 from its source
+  libfuse3-dev fuse3                      # power cuts: a file system that keeps only what was flushed
 )
 
 install_missing() {  # install_missing PACKAGE...
