@@ -69,7 +69,6 @@ struct Change {
     std::optional<timespec> mtime;
     std::set<fuse_ino_t> unflushedFolders;     // Names: durable once these are all flushed
     bool durable = false;
-    std::string what;                          // for the report
 };
 
 timespec now()
@@ -78,6 +77,8 @@ timespec now()
     clock_gettime(CLOCK_REALTIME, &time);
     return time;
 }
+
+constexpr size_t kBlock = 4096;
 
 class PowerCutFs {
 public:
@@ -142,31 +143,31 @@ public:
         change.kind = Change::Names;
         change.born = node;
         change.names = {{folder, name, ino}};
-        change.what = (dir ? "mkdir " : "create ") + name;
         live_[ino] = node;
         log(std::move(change));
         return ino;
     }
 
     // Applies and logs a change of names.
-    void rename(std::vector<NameChange> names, const std::string& what)
+    void changeNames(std::vector<NameChange> names)
     {
         Change change;
         change.kind = Change::Names;
         change.names = std::move(names);
-        change.what = what;
         log(std::move(change));
     }
 
+    // Logged block by block: a disk may have written part of a large write.
     void write(fuse_ino_t ino, off_t offset, const char* bytes, size_t size)
     {
-        Change change;
-        change.kind = Change::Write;
-        change.ino = ino;
-        change.offset = offset;
-        change.bytes.assign(bytes, size);
-        change.what = "write " + std::to_string(size) + " at " + std::to_string(offset);
-        log(std::move(change));
+        for (size_t done = 0; done < size; done += kBlock) {
+            Change change;
+            change.kind = Change::Write;
+            change.ino = ino;
+            change.offset = offset + off_t(done);
+            change.bytes.assign(bytes + done, std::min(kBlock, size - done));
+            log(std::move(change));
+        }
         live_.at(ino).mtime = now();
     }
 
@@ -176,7 +177,6 @@ public:
         change.kind = Change::Truncate;
         change.ino = ino;
         change.offset = size;
-        change.what = "truncate to " + std::to_string(size);
         log(std::move(change));
     }
 
@@ -187,7 +187,6 @@ public:
         change.ino = ino;
         change.mode = mode;
         change.mtime = mtime;
-        change.what = "attributes";
         log(std::move(change));
     }
 
@@ -503,7 +502,7 @@ void removeName(fuse_req_t req, fuse_ino_t parent, const char* name, bool dir)
         return (void)fuse_reply_err(req, dir ? ENOTDIR : EISDIR);
     if (dir && !node->entries.empty())
         return (void)fuse_reply_err(req, ENOTEMPTY);
-    fs(req).rename({{parent, name, 0}}, std::string(dir ? "rmdir " : "unlink ") + name);
+    fs(req).changeNames({{parent, name, 0}});
     fuse_reply_err(req, 0);
 }
 
@@ -539,7 +538,7 @@ void onRename(fuse_req_t req, fuse_ino_t parent, const char* name, fuse_ino_t ne
         if (old->dir && !old->entries.empty())
             return (void)fuse_reply_err(req, ENOTEMPTY);
     }
-    self.rename({{parent, name, 0}, {newParent, newName, ino}}, what);
+    self.changeNames({{parent, name, 0}, {newParent, newName, ino}});
     fuse_reply_err(req, 0);
 }
 
@@ -554,7 +553,7 @@ void onLink(fuse_req_t req, fuse_ino_t ino, fuse_ino_t newParent, const char* ne
         return (void)fuse_reply_err(req, node ? EPERM : ENOENT);
     if (nameRefused(req, newParent, newName))
         return;
-    fs(req).rename({{newParent, newName, ino}}, std::string("link ") + newName);
+    fs(req).changeNames({{newParent, newName, ino}});
     replyEntry(req, ino);
 }
 
