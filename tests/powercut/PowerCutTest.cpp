@@ -187,6 +187,12 @@ public:
     }
 
     long operationsOfLastRun = -1;
+    // What the survivors of cuts held, to show which paths the next runs took.
+    struct Seen {
+        int withTemporaryFiles = 0;
+        int withClaims = 0;
+        int withCameraFilesMoved = 0;  // deleted from the camera, whole under a photo's name
+    } seen;
 
 private:
     // One copy run as a user starts it, with the folders stored in the
@@ -248,6 +254,8 @@ private:
         const Places survivor = placesOn(trial.layout, image, root);
         if (problem.isEmpty())
             problem = checkSurvivor(survivor, *cut && trial.fat);
+        if (problem.isEmpty() && *cut)
+            count(survivor);
         if (problem.isEmpty())
             problem = nextRun(trial, root, survivor);
         if (problem.isEmpty())
@@ -255,7 +263,15 @@ private:
         return QStringLiteral("%1\nfirst run: %2\n%3").arg(problem, first, said);
     }
 
-    TestWindow t_;
+    void count(const Places& survivor)
+    {
+        const std::map<QString, QByteArray> target = filesIn(survivor.target());
+        const std::map<QString, QByteArray> camera = filesIn(survivor.camera);
+        const auto any = [&](auto test) { return std::any_of(target.begin(), target.end(), test); };
+        seen.withTemporaryFiles += any([](const auto& file) { return file.first.startsWith(QLatin1Char('.')); });
+        seen.withClaims += any([](const auto& file) { return !file.first.startsWith(QLatin1Char('.')) && isClaim(file.second); });
+        seen.withCameraFilesMoved += camera.size() < originals.size();
+    }
 
     // The next run on what survived, on the file system again or as a plain folder.
     QString nextRun(const Trial& trial, const QString& root, const Places& survivor)
@@ -312,6 +328,8 @@ private:
         }
         return QString();
     }
+
+    TestWindow t_;
 };
 
 quint32 campaignSeed()
@@ -403,6 +421,8 @@ TEST_F(PowerCut, EveryCameraFileSurvivesWholeAndTheNextRunCompletes)
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("seed %u: %d trials, %d cuts, %d survivors checked, %d failures, %.0f s\n", seed, trials, cuts,
                 survivors, failures, seconds);
+    std::printf("survivors with temporary files %d, with claims under a photo's name %d, with camera files moved %d\n",
+                campaign->seen.withTemporaryFiles, campaign->seen.withClaims, campaign->seen.withCameraFilesMoved);
 }
 
 // A run that makes the dated subfolder on the photo disk and empties the
