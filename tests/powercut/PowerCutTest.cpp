@@ -15,11 +15,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QScopeGuard>
-#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -394,7 +393,7 @@ TEST_F(PowerCut, EveryCameraFileSurvivesWholeAndTheNextRunCompletes)
     QRandomGenerator random(seed);
     // Operations of a run without a cut, per kind of trial: the cut is drawn below that.
     std::map<QString, long> operations;
-    int cuts = 0, survivors = 0, trials = 0, failures = 0;
+    int cuts = 0, trials = 0, failures = 0;
     const auto started = std::chrono::steady_clock::now();
     while (cuts < wanted && failures < 5) {
         Trial trial;
@@ -416,33 +415,29 @@ TEST_F(PowerCut, EveryCameraFileSurvivesWholeAndTheNextRunCompletes)
         if (!cut)
             operations[kind] = std::max(operations[kind], campaign->operationsOfLastRun);
         cuts += cut;
-        survivors += cut;
     }
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("seed %u: %d trials, %d cuts, %d survivors checked, %d failures, %.0f s\n", seed, trials, cuts,
-                survivors, failures, seconds);
+    std::printf("seed %u: %d trials, %d cuts with their survivors checked, %d failures, %.0f s\n", seed, trials,
+                cuts, failures, seconds);
     std::printf("survivors with temporary files %d, with claims under a photo's name %d, with camera files moved %d\n",
                 campaign->seen.withTemporaryFiles, campaign->seen.withClaims, campaign->seen.withCameraFilesMoved);
 }
 
 // A run that makes the dated subfolder on the photo disk and empties the
 // camera, cut at each of its operations in turn, only what was flushed
-// surviving. The subfolder's name in the photo folder is never flushed: a
-// cut after the first camera file was deleted takes the subfolder with every
-// copy in it.
+// surviving. The copies and the subfolder's own names are flushed, but not
+// the subfolder's name in the photo folder: a cut after the first camera file
+// was deleted takes the subfolder with every copy in it.
 TEST_F(PowerCut, DISABLED_TheSubfolderARunMakesSurvivesEveryCut)
 {
-    for (const Layout layout : {Layout::Photos, Layout::Both}) {
-        for (const bool fat : {false, true}) {
-            Trial trial;
-            trial.layout = layout;
-            trial.fat = fat;
-            trial.subfolderExists = false;
-            ASSERT_TRUE(passes(trial));
-            const long operations = campaign->operationsOfLastRun;
-            for (trial.cutAt = 1; trial.cutAt <= operations; ++trial.cutAt)
-                passes(trial);
-        }
+    for (const bool fat : {false, true}) {
+        Trial trial;
+        trial.fat = fat;
+        trial.subfolderExists = false;
+        ASSERT_TRUE(passes(trial));
+        const long operations = campaign->operationsOfLastRun;
+        for (trial.cutAt = 1; trial.cutAt <= operations; ++trial.cutAt)
+            passes(trial);
     }
 }
 

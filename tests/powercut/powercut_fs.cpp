@@ -50,7 +50,7 @@ struct Node {
 
 using Tree = std::unordered_map<fuse_ino_t, Node>;
 
-// A name given or taken: ino 0 takes it.
+// A name given to an inode, or with ino 0 taken away.
 struct NameChange {
     fuse_ino_t folder;
     std::string name;
@@ -224,9 +224,9 @@ public:
             apply(survived, change);
         }
         std::filesystem::create_directories(image);
-        std::set<fuse_ino_t> onDisk;
+        std::set<fuse_ino_t> onPath;
         std::map<fuse_ino_t, std::filesystem::path> written;
-        writeFolder(survived, FUSE_ROOT_ID, image, onDisk, written);
+        writeFolder(survived, FUSE_ROOT_ID, image, onPath, written);
         std::printf("OPERATIONS %ld\n", operations_);
         if (cut_)
             std::printf("CUT at %ld: %s; %zu of %zu changes durable, %zu of %zu unflushed kept\n", cutAt,
