@@ -25,6 +25,7 @@ test_packages=(
   desktop-file-utils dpkg-dev file        # installation and package tests
   lintian appstream                       # the package and its metadata as Debian checks them
   strace exfatprogs exfat-fuse util-linux rsync  # fault injection, exFAT over FUSE, benchmarks
+  libfuse3-dev fuse3                      # power cuts: a file system that keeps only what was flushed
 )
 
 install_missing() {  # install_missing PACKAGE...
