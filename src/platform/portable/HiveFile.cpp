@@ -6,14 +6,13 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
+#include <QThread>
 
 namespace zandrel {
 
 namespace {
 
-// A write waits this long for another copy of the program to finish its own;
-// writes take milliseconds, so only a hung copy makes it run out.
-constexpr int kLockWaitMs = 10000;
+constexpr int kLockRetryMs = 5;
 // A lock whose owner was killed before it could write its process id into it
 // counts as abandoned after this long. A live owner also holds an flock() on
 // it, so its lock is never taken away however long it takes.
@@ -32,14 +31,28 @@ bool moveAside(const QString& path)
     return false;
 }
 
-// A lock file that this user may not read, or may not remove from its folder,
-// is out of reach: most likely another account's, left by a run under it.
-// Whether it is stale cannot be told and it could not be cleared anyway, so
-// waiting for it would only stall every write.
+// A lock file that this user may not read or write, or may not remove from its
+// folder, is out of reach: most likely another account's, left by a run under
+// it (sudo). Even when stale it could not be cleared, so waiting for it would
+// only stall every write.
 bool outOfReach(const QString& lockPath)
 {
     const QFileInfo lock(lockPath);
-    return lock.exists() && (!lock.isReadable() || !QFileInfo(lock.absolutePath()).isWritable());
+    return lock.exists() &&
+           (!lock.isReadable() || !lock.isWritable() || !QFileInfo(lock.absolutePath()).isWritable());
+}
+
+// Tries the lock again every few milliseconds until lockWait runs out. Another
+// copy of the program holds it only for the moment its write takes, and often
+// takes it again at once; polling this often finds the gap between its writes.
+bool takeLock(QLockFile& lock, const QDeadlineTimer& lockWait)
+{
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || lockWait.hasExpired())
+            return false;
+        QThread::msleep(kLockRetryMs);
+    }
+    return true;
 }
 
 }  // namespace
@@ -60,7 +73,7 @@ HiveRead readHiveFile(const QString& path)
     return {HiveRead::State::Read, std::move(document)};
 }
 
-bool updateHiveFile(const QString& path, const std::function<bool(HiveDocument&)>& change)
+bool updateHiveFile(const QString& path, const std::function<bool(HiveDocument&)>& change, QDeadlineTimer lockWait)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
@@ -69,7 +82,7 @@ bool updateHiveFile(const QString& path, const std::function<bool(HiveDocument&)
         return false;
     QLockFile lock(lockPath);
     lock.setStaleLockTime(kAbandonedLockMs);
-    if (!lock.tryLock(kLockWaitMs))
+    if (!takeLock(lock, lockWait))
         return false;
 
     HiveRead current = readHiveFile(path);
