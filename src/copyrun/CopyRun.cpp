@@ -136,8 +136,6 @@ void CopyRun::takeUp(const QStringList& names, qsizetype index)
     const QString target = publishUnderFreeName(*copy, name);
     if (emptying)
         awaitFlush(*copy);
-    if (stop_)
-        return;  // the window is being closed: the copy is whole, the camera file stays
     QCoreApplication::processEvents();
     if (!fileSystem_.FileExists(target))
         throw PlatformError(QStringLiteral("De kopie '%1' is niet aangekomen.").arg(target));
@@ -165,8 +163,8 @@ std::unique_ptr<StagedCopy> CopyRun::awaitCopy(const QStringList& names, qsizety
 }
 
 // The folder's flush can wait for the disk to write back other files; the
-// window waits for it as it waits for a copy. A flush that has not begun when
-// the run stops is left out: the copy stays unflushed and the camera file with it.
+// window waits for it as it waits for a copy. A close meanwhile lets this file
+// finish: its copy is whole and published, and one flush is soon over.
 void CopyRun::awaitFlush(StagedCopy& copy)
 {
     if (!startFlusher()) {
@@ -179,8 +177,7 @@ void CopyRun::awaitFlush(StagedCopy& copy)
         onFlusher_.get(),
         [&] {
             try {
-                if (!stop_)
-                    copy.flushName();
+                copy.flushName();
             } catch (...) {
                 failure = std::current_exception();
             }
