@@ -12,11 +12,12 @@ namespace zandrel {
 
 namespace {
 
-constexpr int kLockRetryMs = 5;
+constexpr int kLockRetryMs = 2;
 // A lock whose owner was killed before it could write its process id into it
-// counts as abandoned after this long. A live owner also holds an flock() on
-// it, so its lock is never taken away however long it takes.
-constexpr int kAbandonedLockMs = 2000;
+// counts as abandoned after this long, well within one write's wait. A live
+// owner also holds an flock() on it, so its lock is never taken away however
+// long it takes.
+constexpr int kAbandonedLockMs = 150;
 
 // The name is new: QFile::rename never replaces an existing file.
 bool moveAside(const QString& path)
@@ -34,17 +35,19 @@ bool moveAside(const QString& path)
 // A lock file that this user may not read or write, or may not remove from its
 // folder, is out of reach: most likely another account's, left by a run under
 // it (sudo). Even when stale it could not be cleared, so waiting for it would
-// only stall every write.
+// only stall every write. A writer's own lock may go and come back while it is
+// looked at, so the permissions are looked at again when opening fails.
 bool outOfReach(const QString& lockPath)
 {
-    const QFileInfo lock(lockPath);
-    return lock.exists() &&
-           (!lock.isReadable() || !lock.isWritable() || !QFileInfo(lock.absolutePath()).isWritable());
+    QFile lock(lockPath);
+    if (lock.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        return !QFileInfo(QFileInfo(lockPath).absolutePath()).isWritable();
+    const QFileInfo again(lockPath);
+    return again.exists() && (!again.isReadable() || !again.isWritable());
 }
 
-// Tries the lock again every few milliseconds until lockWait runs out. Another
-// copy of the program holds it only for the moment its write takes, and often
-// takes it again at once; polling this often finds the gap between its writes.
+// Tries the lock again every few milliseconds until lockWait runs out: another
+// copy of the program holds it only for the moment its write takes.
 bool takeLock(QLockFile& lock, const QDeadlineTimer& lockWait)
 {
     while (!lock.tryLock(0)) {
@@ -78,12 +81,18 @@ bool updateHiveFile(const QString& path, const std::function<bool(HiveDocument&)
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     const QString lockPath = path + QStringLiteral(".lock");
-    if (outOfReach(lockPath))
+    const QString turnPath = path + QStringLiteral(".turn");
+    if (outOfReach(lockPath) || outOfReach(turnPath))
         return false;
+    // Writers take turns: one waits for the lock while it holds the turn, so a
+    // copy that writes again and again cannot keep the lock from one that waits.
+    QLockFile turn(turnPath);
     QLockFile lock(lockPath);
+    turn.setStaleLockTime(kAbandonedLockMs);
     lock.setStaleLockTime(kAbandonedLockMs);
-    if (!takeLock(lock, lockWait))
+    if (!takeLock(turn, lockWait) || !takeLock(lock, lockWait))
         return false;
+    turn.unlock();
 
     HiveRead current = readHiveFile(path);
     if (current.state == HiveRead::State::Unreadable && !moveAside(path))
