@@ -286,9 +286,10 @@ void Zandrel::reportFailure(const QString& what)
 
 void Zandrel::closeEvent(QCloseEvent* event)
 {
-    // A copy run under way finishes its current file first; it closes the window then.
+    // A copy run under way stops at once, and closes the window when it has.
     if (run_.active) {
-        run_.stopRequested = true;
+        run_.closing = true;
+        run_.stop = true;
         event->ignore();
         return;
     }

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <QWidget>
+#include <atomic>
 #include <functional>
 
 class QFrame;
@@ -94,7 +95,9 @@ private:
     // The copy run's own bookkeeping for the one run that may be under way.
     struct RunState {
         bool active = false;
-        bool stopRequested = false;  // the window is being closed
+        bool closing = false;  // the window was closed during the run
+        // Ends the run; read by every thread of the run (CopyRun).
+        std::atomic<bool> stop{false};
     };
 
     Platform platform_;

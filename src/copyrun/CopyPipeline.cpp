@@ -10,9 +10,9 @@ constexpr qint64 kProgressStep = qint64(16) << 20;
 }  // namespace
 
 CopyPipeline::CopyPipeline(FileSystem& fileSystem, QStringList sources, QString targetFolder, CopyCheck check,
-                           std::function<void()> wake)
+                           const std::atomic<bool>& stop, std::function<void()> wake)
     : fileSystem_(fileSystem), sources_(std::move(sources)), targetFolder_(std::move(targetFolder)), check_(check),
-      wake_(std::move(wake)), items_(size_t(sources_.size()))
+      stop_(stop), wake_(std::move(wake)), items_(size_t(sources_.size()))
 {
     try {
         threads_.emplace_back([this] { read(); });
@@ -30,7 +30,7 @@ void CopyPipeline::stopThreads()
 {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        cancelled_ = true;
+        closing_ = true;
     }
     room_.notify_all();
     work_.notify_all();
@@ -65,6 +65,8 @@ std::unique_ptr<StagedCopy> CopyPipeline::take(qsizetype index)
     return copy;
 }
 
+bool CopyPipeline::over() const { return closing_ || stop_.load(std::memory_order_relaxed); }
+
 // At least one file is always under way, however large.
 bool CopyPipeline::roomAhead() const
 {
@@ -95,8 +97,8 @@ void CopyPipeline::read()
     for (qsizetype index = 0; index < sources_.size(); ++index) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            room_.wait(lock, [this] { return cancelled_ || roomAhead(); });
-            if (cancelled_)
+            room_.wait(lock, [this] { return over() || roomAhead(); });
+            if (over())
                 break;
         }
         const std::optional<QString> failure = failureOf(index, [&] { stage(index); });
@@ -116,7 +118,7 @@ void CopyPipeline::read()
 void CopyPipeline::stage(qsizetype index)
 {
     Item& item = items_[size_t(index)];
-    CopyControl control{&cancelled_, [this, &item](qint64 done, qint64 total) { reportProgress(item, done, total); }};
+    CopyControl control{&stop_, [this, &item](qint64 done, qint64 total) { reportProgress(item, done, total); }};
     std::unique_ptr<StagedCopy> copy = fileSystem_.StageCopy(sources_[index], targetFolder_, check_, control);
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -135,14 +137,14 @@ void CopyPipeline::verify()
         StagedCopy* copy = nullptr;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            work_.wait(lock, [this] { return cancelled_ || !toVerify_.empty() || readingDone_; });
-            if (cancelled_ || toVerify_.empty())
+            work_.wait(lock, [this] { return over() || !toVerify_.empty() || readingDone_; });
+            if (over() || toVerify_.empty())
                 return;
             index = toVerify_.front();
             toVerify_.pop_front();
             copy = items_[size_t(index)].copy.get();  // stays there until the item is ready
         }
-        const std::optional<QString> failure = failureOf(index, [&] { copy->verify(CopyControl{&cancelled_, {}}); });
+        const std::optional<QString> failure = failureOf(index, [&] { copy->verify(CopyControl{&stop_, {}}); });
         finish(index, failure ? &*failure : nullptr);
     }
 }

@@ -29,10 +29,12 @@ public:
     // Copies flushed (and read back, when verified) at the same time: small files' flushes overlap.
     static constexpr int kVerifiers = 4;
 
+    // `stop` is the run's: once raised, every thread stops between two chunks.
     // `wake` is called from the working threads whenever a copy got further.
     CopyPipeline(FileSystem& fileSystem, QStringList sources, QString targetFolder, CopyCheck check,
-                 std::function<void()> wake);
-    // Stops the work at once; copies not taken are removed.
+                 const std::atomic<bool>& stop, std::function<void()> wake);
+    // Ends the threads, which stop at once when the run was stopped and
+    // otherwise finish the file in hand; copies not taken are removed.
     ~CopyPipeline();
     CopyPipeline(const CopyPipeline&) = delete;
     CopyPipeline& operator=(const CopyPipeline&) = delete;
@@ -59,6 +61,7 @@ private:
     void read();
     void verify();
     bool roomAhead() const;
+    bool over() const;  // with the mutex held
     void stage(qsizetype index);
     // Why step failed; nothing when it succeeded.
     template <typename Step>
@@ -70,8 +73,8 @@ private:
     const QStringList sources_;
     const QString targetFolder_;
     const CopyCheck check_;
+    const std::atomic<bool>& stop_;
     const std::function<void()> wake_;
-    std::atomic<bool> cancelled_{false};
 
     mutable std::mutex mutex_;
     std::condition_variable room_;  // for the reader: a copy was taken
@@ -79,6 +82,7 @@ private:
     std::vector<Item> items_;
     std::deque<qsizetype> toVerify_;
     bool readingDone_ = false;
+    bool closing_ = false;  // the window takes no more copies from this pipeline
     int ahead_ = 0;          // copies staged and not yet taken
     qint64 aheadBytes_ = 0;  // their size
 

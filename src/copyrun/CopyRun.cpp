@@ -18,11 +18,13 @@ namespace zandrel {
 
 namespace {
 
-// While the window waits for a copy it repaints and answers the desktop and
-// assistive technology, but runs no handler: clicks, keys and timers wait for
-// the file's one pass of pending events.
+// While the window waits for a copy it repaints, answers the desktop and
+// assistive technology and takes a close at once, but runs no handler: the
+// gate holds clicks and keys for the file's one pass of pending events, and
+// timers wait for it too. User input is not left out here: the window system
+// would park it, the close among it, where that pass might not find it.
 constexpr QEventLoop::ProcessEventsFlags kWhileWaiting =
-    QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers | QEventLoop::WaitForMoreEvents;
+    QEventLoop::X11ExcludeTimers | QEventLoop::WaitForMoreEvents;
 
 // Waits until done(), calling meanwhile() after every pass of events.
 template <typename Done, typename Meanwhile>
@@ -45,8 +47,8 @@ void wakeWindow()
 
 }  // namespace
 
-CopyRun::CopyRun(Zandrel& window, const bool& stopRequested, CameraTally& tally)
-    : window_(window), fileSystem_(*window.platform().fileSystem), stopRequested_(stopRequested), tally_(tally)
+CopyRun::CopyRun(Zandrel& window, std::atomic<bool>& stop, CameraTally& tally)
+    : window_(window), fileSystem_(*window.platform().fileSystem), stop_(stop), tally_(tally)
 {
 }
 
@@ -87,7 +89,7 @@ void CopyRun::copyAll(const QStringList& names)
             // whatever reached the target under a photo's name is complete.
             return stop(names[index], error.text());
         }
-        if (stopRequested_)
+        if (stop_)
             return;
     }
     finish();
@@ -153,15 +155,16 @@ std::unique_ptr<StagedCopy> CopyRun::awaitCopy(const QStringList& names, qsizety
         startPipeline(names, index, check);
     const qsizetype at = index - pipelineFirst_;
     // The bar moves within a large file; the percentage waits for its end.
-    waitUntil([&] { return pipeline_->ready(at) || stopRequested_; },
+    waitUntil([&] { return pipeline_->ready(at) || stop_; },
               [&] { window_.ProgressBar.setValue(float(counter_ - 1) + pipeline_->shareDone(at)); });
-    if (stopRequested_)
+    if (stop_)
         return nullptr;
     return pipeline_->take(at);
 }
 
 // The folder's flush can wait for the disk to write back other files; the
-// window waits for it as it waits for a copy.
+// window waits for it as it waits for a copy. A close meanwhile lets this file
+// finish: its copy is whole and published, and one flush is soon over.
 void CopyRun::awaitFlush(StagedCopy& copy)
 {
     if (!startFlusher()) {
@@ -206,7 +209,7 @@ void CopyRun::startPipeline(const QStringList& names, qsizetype first, CopyCheck
     for (qsizetype index = first; index < names.size(); ++index)
         sources << joinPath(window_.Cpath.Text(), names[index]);
     pipelineFirst_ = first;
-    pipeline_ = std::make_unique<CopyPipeline>(fileSystem_, sources, targetFolder(), check, wakeWindow);
+    pipeline_ = std::make_unique<CopyPipeline>(fileSystem_, sources, targetFolder(), check, stop_, wakeWindow);
 }
 
 QString CopyRun::publishUnderFreeName(StagedCopy& copy, const QString& name)
@@ -278,6 +281,7 @@ void CopyRun::finish()
 // the file; why it failed is there for whoever looks closer, and in the journal.
 void CopyRun::stop(const QString& name, const QString& reason)
 {
+    stop_ = true;  // what the threads read ahead is no longer wanted
     pipeline_.reset();
     window_.Message.setCaption(QStringLiteral("ERROR kopiëren van ") + readableName(name));
     window_.Message.setReason(reason);

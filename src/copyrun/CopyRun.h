@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
 
 class QObject;
@@ -20,8 +21,9 @@ class CopyPipeline;
 // progress and, when asked, the camera emptied behind it. Lives for that run only.
 class CopyRun {
 public:
-    // `stopRequested` is raised when the window is closed during the run.
-    CopyRun(Zandrel& window, const bool& stopRequested, CameraTally& tally);
+    // `stop` ends the run: the window raises it when it is closed, the run when
+    // it stops on a failure. Every thread of the run stops when it sees it.
+    CopyRun(Zandrel& window, std::atomic<bool>& stop, CameraTally& tally);
     ~CopyRun();
     void execute();
 
@@ -44,7 +46,7 @@ private:
 
     Zandrel& window_;
     FileSystem& fileSystem_;
-    const bool& stopRequested_;
+    std::atomic<bool>& stop_;
     CameraTally& tally_;
     qint64 total_ = 0;
     qint64 counter_ = 0;

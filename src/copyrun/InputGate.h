@@ -12,8 +12,8 @@ namespace zandrel {
 
 // Holds the user's clicks and keys back while it lives, and hands them on in
 // their order when it goes, so that they reach the window at its next pass of
-// pending events. The window system keeps its own input queued by itself while
-// events are processed without user input; this catches what is posted.
+// pending events: those from the window system as well as posted ones.
+// Everything else, a close of the window among it, passes at once.
 class InputGate : public QObject {
 public:
     InputGate();

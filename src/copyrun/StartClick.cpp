@@ -11,7 +11,9 @@ void Zandrel::start_Click()
     // A click that was queued before the controls were locked.
     if (run_.active)
         return;
-    run_ = RunState{true, false};
+    run_.active = true;
+    run_.closing = false;
+    run_.stop = false;
     // RecountCamera's figures between two real counts, for this run only.
     CameraTally tally;
     tally_ = &tally;
@@ -20,11 +22,11 @@ void Zandrel::start_Click()
     const auto endRun = qScopeGuard([this] {
         run_.active = false;
         tally_ = nullptr;
-        if (run_.stopRequested)
+        if (run_.closing)
             close();
     });
     try {
-        CopyRun(*this, run_.stopRequested, tally).execute();
+        CopyRun(*this, run_.stop, tally).execute();
     } catch (...) {
         // A readiness check or a control that fails must not leave the window locked.
         EnableControls();

@@ -3,7 +3,7 @@
 #   bash tests/e2e/run.sh PATH-TO-ZANDREL [SCENARIO...]
 # Screenshots go to e2e-screenshots/ beside the binary; with ZANDREL_UPDATE_DOCS=1
 # the main ones are copied to docs/ for the README. Needs (installed by dev.sh): xvfb xdotool x11-utils imagemagick
-# python3-pyatspi at-spi2-core dbus.
+# python3-pyatspi at-spi2-core dbus strace.
 set -uo pipefail
 
 binary=$(readlink -f "${1:?usage: run.sh PATH-TO-ZANDREL [SCENARIO...]}")
@@ -14,7 +14,7 @@ python=/usr/bin/python3  # Debian's, which has pyatspi
 
 missing=()
 for tool in Xvfb xdotool xwininfo xprop /usr/bin/import /usr/bin/convert dbus-daemon \
-            /usr/libexec/at-spi-bus-launcher "$python"; do
+            /usr/libexec/at-spi-bus-launcher strace "$python"; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
 "$python" -c 'import pyatspi' 2>/dev/null || missing+=(pyatspi)

@@ -320,6 +320,109 @@ def camera_vanishes(stage):
     return "first run ended with %r after %d of %d photos" % (ending, len(copied), count)
 
 
+# Every flush the program asks for takes 20 ms longer, as on a slow disk.
+SLOW_FLUSHES = ["strace", "-f", "-qq", "--seccomp-bpf", "-o", "/dev/null", "-e", "trace=fsync,fdatasync",
+                "-e", "inject=fsync,fdatasync:delay_enter=20000"]
+
+
+def time_until(what, probe, timeout=60):
+    """Seconds until probe() holds, polled often enough to time a click."""
+    started = time.monotonic()
+    wait_until(what, probe, timeout=timeout, interval=0.02)
+    return time.monotonic() - started
+
+
+@scenario("clicks during a run with slow flushes: unlocked controls answer at once, locked ones never")
+def input_during_run(stage):
+    count = 250
+    camera = stage.folder("camera")
+    photos = stage.folder("Foto's")
+    target = os.path.join(photos, stage.dated())
+    make_many(camera, count, 120000)
+    originals = checksums(camera)
+    stage.write_hive(camera, photos, "0")
+    app = stage.start(wrapper=SLOW_FLUSHES)
+    app.await_message(READY)
+    running = lambda: len(os.listdir(camera)) > 0
+
+    app.window.click("start")
+    wait_until("the first photos", lambda: os.path.isdir(target) and len(os.listdir(target)) >= 5)
+
+    def handled(what, seconds):
+        if not running():
+            raise Failure("%s was handled %.2f s after the click, when the run was over" % (what, seconds))
+        return seconds
+
+    app.window.click("Fotoboek")
+    fotos = handled("Foto's", time_until("the file manager", stage.launches))
+    expect("the file manager started with", stage.launches(), [[target]])
+    # Locked: these clicks must come to nothing, neither now nor after the run.
+    app.window.click("Refresh1")
+    app.window.click("sDel")
+    x, y, w, h = layout.pixels("Image1")
+    preview_empty = lambda: app.window.look(stage.shot("preview-off")).colours(x + 2, y + 2, w - 4, h - 4) <= 2
+    if preview_empty():
+        raise Failure("no photo in the preview during the run")
+    app.window.click("sPreview")
+    preview = handled("sPreview", time_until("the preview cleared", preview_empty))
+    time.sleep(0.5)  # a photo that still arrived would show now
+    if not preview_empty():
+        raise Failure("the preview shows photos again after it was switched off")
+    app.window.click("Versie")
+    box = handled("?", time_until("the version box",
+                                  lambda: [w for w, t in app.windows() if t == "Zandrel 1.0.8"]))
+    desktop.press("Escape")
+    app.await_message(DONE, timeout=300)
+    # The clicks on Refresh and on the emptying box came to nothing.
+    expect_state(app, "after the run", sDel="ticked enabled", sPreview="unticked enabled")
+    expect("the lamp after the run", app.lamp("input-done"), "groen")
+    expect("the photos", checksums(target), originals)
+    expect("files left on the camera", os.listdir(camera), [])
+    expect("the file manager's starts", stage.launches(), [[target]])
+    if max(fotos, preview, box) > 1.0:
+        raise Failure("clicks took %.2f s (Foto's), %.2f s (preview), %.2f s (?) to be handled"
+                      % (fotos, preview, box))
+    return "handled after %.2f s (Foto's), %.2f s (preview), %.2f s (?)" % (fotos, preview, box)
+
+
+@scenario("closing the window during a large file ends the run within a second, that camera file kept")
+def close_during_run(stage):
+    camera = stage.folder("camera")
+    photos = stage.folder("Foto's")
+    target = os.path.join(photos, stage.dated())
+    films = [os.path.join(camera, "MVI_%04d.MOV" % n) for n in (1, 2)]
+    for film in films:
+        with open(film, "wb") as handle:
+            for _ in range(300):
+                handle.write(os.urandom(1 << 20))
+    originals = checksums(camera)
+    stage.write_hive(camera, photos, "1")
+    # A slow card: each megabyte read from it takes 10 ms more.
+    slow_card = ["strace", "-f", "-qq", "--seccomp-bpf", "-o", "/dev/null", "-e", "trace=read",
+                 "-e", "inject=read:delay_enter=10000"] + [arg for film in films for arg in ("-P", film)]
+    app = stage.start(wrapper=slow_card)
+    app.await_message(READY)
+    app.window.click("start")
+    wait_until("the run under way", lambda: os.path.isdir(target), timeout=30)
+    time.sleep(0.5)
+    started = time.monotonic()
+    desktop.close_window(app.window.id)
+    try:
+        app.process.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        raise Failure("the program did not end after its window was closed")
+    ended = time.monotonic() - started
+    if ended > 1.0:
+        raise Failure("the program ended %.2f s after its window was closed, leaving %d of 2 films on the camera"
+                      % (ended, len(os.listdir(camera))))
+    copied = checksums(target)
+    left = checksums(camera)
+    expect("the photo folder", copied, {})
+    expect("the camera files", left, originals)
+    expect("the file manager's starts", stage.launches(), [])
+    return "ended %.2f s after the close" % ended
+
+
 # --- version information ------------------------------------------------------
 
 @scenario('the "?" box: its texts and Dutch buttons, answered No (Escape, then "Nee") and Yes ("Ja")')

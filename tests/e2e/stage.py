@@ -63,8 +63,9 @@ class Stage:
 
     # --- the program ---------------------------------------------------------
 
-    def start(self, cwd=None, env_changes=None, await_window=True):
-        """env_changes: variables to set, or to unset where the value is None."""
+    def start(self, cwd=None, env_changes=None, await_window=True, wrapper=()):
+        """env_changes: variables to set, or to unset where the value is None;
+        wrapper: a command the program runs under (strace)."""
         env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=self.config,
                    ZANDREL_E2E_LAUNCHES=self.launch_log)
         for name, value in (env_changes or {}).items():
@@ -74,11 +75,11 @@ class Stage:
                 env[name] = value
         log_path = os.path.join(self.dir, "program-%d.log" % len(self.running))
         with open(log_path, "w") as log:
-            process = subprocess.Popen([self.binary], cwd=cwd or self.dir, env=env,
+            process = subprocess.Popen(list(wrapper) + [self.binary], cwd=cwd or self.dir, env=env,
                                        stdout=log, stderr=subprocess.STDOUT)
-        with open(os.path.join(os.environ["ZANDREL_E2E_PIDS"], str(process.pid)), "w"):
+        running = Running(process, self, wrapped=bool(wrapper))
+        with open(os.path.join(os.environ["ZANDREL_E2E_PIDS"], str(running.pid)), "w"):
             pass
-        running = Running(process, self)
         self.running.append(running)
         if await_window:
             running.await_window()
@@ -92,11 +93,14 @@ class Stage:
 class Running:
     """The program while it runs, with its one window."""
 
-    def __init__(self, process, stage):
+    def __init__(self, process, stage, wrapped=False):
         self.process = process
         self.stage = stage
         self.window = None
         self.reader = None
+        # The program's own process, also when it runs under a wrapper.
+        self.pid = process.pid if not wrapped else wait_until(
+            "the program under its wrapper", lambda: program_below(process.pid, stage.binary), timeout=30)
 
     def windows(self):
         """The program's mapped windows as (id, title)."""
@@ -104,7 +108,7 @@ class Running:
         for window in desktop.all_visible_windows():
             pid = subprocess.run(["xdotool", "getwindowpid", str(window)],
                                  capture_output=True, text=True).stdout.strip()
-            if pid == str(self.process.pid):
+            if pid == str(self.pid):
                 found.append((window, desktop.window_title(window)))
         return found
 
@@ -116,7 +120,7 @@ class Running:
             return [w for w, title in self.windows() if title == "Zandrel"]
         ids = wait_until("the Zandrel window", mapped, timeout=60)
         self.window = desktop.Window(ids[0])
-        self.reader = a11y.Reader(self.process.pid)
+        self.reader = a11y.Reader(self.pid)
         # The window is shown after its load; wait until the reader sees it filled.
         wait_until("the controls on the accessibility bus",
                    lambda: self.reader.control(self.window, "Refresh1"), timeout=60)
@@ -177,12 +181,28 @@ class Running:
 
     def kill(self):
         if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
+            try:
+                os.kill(self.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
             try:
                 self.process.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+
+
+def program_below(parent, binary):
+    """The id of the process running binary that parent started, or None."""
+    children = subprocess.run(["ps", "-o", "pid=", "--ppid", str(parent)],
+                              capture_output=True, text=True).stdout.split()
+    for child in children:
+        try:
+            if os.readlink("/proc/%s/exe" % child) == binary:
+                return int(child)
+        except OSError:
+            pass
+    return None
 
 
 # --- camera files ------------------------------------------------------------

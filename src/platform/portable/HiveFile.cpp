@@ -6,18 +6,18 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
+#include <QThread>
 
 namespace zandrel {
 
 namespace {
 
-// A write waits this long for another copy of the program to finish its own;
-// writes take milliseconds, so only a hung copy makes it run out.
-constexpr int kLockWaitMs = 10000;
+constexpr int kLockRetryMs = 2;
 // A lock whose owner was killed before it could write its process id into it
-// counts as abandoned after this long. A live owner also holds an flock() on
-// it, so its lock is never taken away however long it takes.
-constexpr int kAbandonedLockMs = 2000;
+// counts as abandoned after this long, well within one write's wait. A live
+// owner also holds an flock() on it, so its lock is never taken away however
+// long it takes.
+constexpr int kAbandonedLockMs = 150;
 
 // The name is new: QFile::rename never replaces an existing file.
 bool moveAside(const QString& path)
@@ -32,14 +32,30 @@ bool moveAside(const QString& path)
     return false;
 }
 
-// A lock file that this user may not read, or may not remove from its folder,
-// is out of reach: most likely another account's, left by a run under it.
-// Whether it is stale cannot be told and it could not be cleared anyway, so
-// waiting for it would only stall every write.
+// A lock file that this user may not read or write, or may not remove from its
+// folder, is out of reach: most likely another account's, left by a run under
+// it (sudo). Even when stale it could not be cleared, so waiting for it would
+// only stall every write. A writer's own lock may go and come back while it is
+// looked at, so the permissions are looked at again when opening fails.
 bool outOfReach(const QString& lockPath)
 {
-    const QFileInfo lock(lockPath);
-    return lock.exists() && (!lock.isReadable() || !QFileInfo(lock.absolutePath()).isWritable());
+    QFile lock(lockPath);
+    if (lock.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        return !QFileInfo(QFileInfo(lockPath).absolutePath()).isWritable();
+    const QFileInfo again(lockPath);
+    return again.exists() && (!again.isReadable() || !again.isWritable());
+}
+
+// Tries the lock again every few milliseconds until lockWait runs out: another
+// copy of the program holds it only for the moment its write takes.
+bool takeLock(QLockFile& lock, const QDeadlineTimer& lockWait)
+{
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || lockWait.hasExpired())
+            return false;
+        QThread::msleep(kLockRetryMs);
+    }
+    return true;
 }
 
 }  // namespace
@@ -60,17 +76,23 @@ HiveRead readHiveFile(const QString& path)
     return {HiveRead::State::Read, std::move(document)};
 }
 
-bool updateHiveFile(const QString& path, const std::function<bool(HiveDocument&)>& change)
+bool updateHiveFile(const QString& path, const std::function<bool(HiveDocument&)>& change, QDeadlineTimer lockWait)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     const QString lockPath = path + QStringLiteral(".lock");
-    if (outOfReach(lockPath))
+    const QString turnPath = path + QStringLiteral(".turn");
+    if (outOfReach(lockPath) || outOfReach(turnPath))
         return false;
+    // Writers take turns: one waits for the lock while it holds the turn, so a
+    // copy that writes again and again cannot keep the lock from one that waits.
+    QLockFile turn(turnPath);
     QLockFile lock(lockPath);
+    turn.setStaleLockTime(kAbandonedLockMs);
     lock.setStaleLockTime(kAbandonedLockMs);
-    if (!lock.tryLock(kLockWaitMs))
+    if (!takeLock(turn, lockWait) || !takeLock(lock, lockWait))
         return false;
+    turn.unlock();
 
     HiveRead current = readHiveFile(path);
     if (current.state == HiveRead::State::Unreadable && !moveAside(path))

@@ -44,14 +44,16 @@ public:
     void CreateKey(std::uint32_t hive, const QString& key) override
     {
         if (const auto path = fullKey(hive, key))
-            updateHiveFile(path_, [&](HiveDocument& document) { return document.createKey(*path); });
+            updateHiveFile(
+                path_, [&](HiveDocument& document) { return document.createKey(*path); }, lockWait_);
     }
 
     // A missing key is created with the value rather than losing the text.
     void SetStringValue(std::uint32_t hive, const QString& key, const QString& name, const QString& value) override
     {
         if (const auto path = fullKey(hive, key))
-            updateHiveFile(path_, [&](HiveDocument& document) { return document.setString(*path, name, value); });
+            updateHiveFile(
+                path_, [&](HiveDocument& document) { return document.setString(*path, name, value); }, lockWait_);
     }
 
     std::optional<QString> GetExpandedStringValue(std::uint32_t hive, const QString& key, const QString& name) override
@@ -66,6 +68,8 @@ public:
 
 private:
     QString path_;
+    // Shared by the connection's writes: a click that writes twice waits once.
+    const QDeadlineTimer lockWait_{kHiveLockWaitMs};
 };
 
 }  // namespace
