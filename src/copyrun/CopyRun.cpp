@@ -67,7 +67,7 @@ void CopyRun::execute()
     const QString camera = window_.Cpath.Text();
     if (!fileSystem_.FolderExists(camera))
         return finish();
-    const QString targetFailure = createTargetFolder();
+    const QString targetFailure = openTargetFolder();
     QStringList names;
     try {
         names = fileSystem_.GetFolder(camera)->Files();
@@ -109,14 +109,16 @@ void CopyRun::begin()
 
 // Only the last level is made, so the photo folder itself must exist. With an
 // empty subfolder name the tested path ends in a separator and exists already.
-// Returns why the folder cannot be made, or nothing when it is there.
-QString CopyRun::createTargetFolder()
+// The folder is then opened once for the whole run, so that every copy goes
+// into the folder that was judged fit, whatever its path names meanwhile.
+// Returns why the folder cannot be made or used, or nothing when it is there.
+QString CopyRun::openTargetFolder()
 {
     const QString folder = targetFolder();
-    if (fileSystem_.FolderExists(folder))
-        return QString();
     try {
-        fileSystem_.CreateFolder(folder);
+        if (!fileSystem_.FolderExists(folder))
+            fileSystem_.CreateFolder(folder);
+        targetHold_ = fileSystem_.HoldFolder(folder);
         return QString();
     } catch (const PlatformError& error) {
         return error.text();

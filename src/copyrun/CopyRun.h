@@ -29,7 +29,7 @@ public:
 
 private:
     void begin();
-    QString createTargetFolder();
+    QString openTargetFolder();
     void copyAll(const QStringList& names);
     void takeUp(const QStringList& names, qsizetype index);
     std::unique_ptr<StagedCopy> awaitCopy(const QStringList& names, qsizetype index, CopyCheck check);
@@ -50,6 +50,7 @@ private:
     CameraTally& tally_;
     qint64 total_ = 0;
     qint64 counter_ = 0;
+    std::unique_ptr<FolderHold> targetHold_;  // outlives the copies made into it
     std::unique_ptr<CopyPipeline> pipeline_;
     qsizetype pipelineFirst_ = 0;  // the index of names at which the pipeline started
     std::unique_ptr<QThread> flusher_;    // flushes each published copy's folder

@@ -100,6 +100,12 @@ public:
     virtual void deleteSource() = 0;
 };
 
+// Keeps a folder open for as long as it lives; see FileSystem::HoldFolder.
+class FolderHold {
+public:
+    virtual ~FolderHold() = default;
+};
+
 // Every file and folder operation of the program. FolderExists and FileExists
 // never fail; every other operation throws PlatformError when it cannot do its work.
 class FileSystem {
@@ -122,6 +128,22 @@ public:
     // thread, and the publishing. Throws PlatformError like CopyFile.
     virtual std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder,
                                                   CopyCheck check, const CopyControl& control) = 0;
+    // Opens the folder that copies are about to go into once, clears it of
+    // what dead runs left there, and keeps it open while the hold lives:
+    // StageCopy and CopyFile into the same folder text then use the folder
+    // opened here, whatever the path comes to name meanwhile. Throws
+    // PlatformError when it cannot be opened, or when another user planted it
+    // (or a link to it) in a folder that everyone may write to.
+    virtual std::unique_ptr<FolderHold> HoldFolder(const QString& path)
+    {
+        (void)path;
+        return std::make_unique<FolderHold>();
+    }
+    // Removes what copies of runs that are no longer alive left in the folder
+    // (temporary copies, names claimed and never filled), so that they take
+    // no room and no name. Never fails: a folder it cannot read or may not
+    // trust is left as it is.
+    virtual void ClearLeftovers(const QString& folder) { (void)folder; }
 };
 
 }  // namespace zandrel

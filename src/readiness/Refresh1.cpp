@@ -67,6 +67,9 @@ Verdict checkPhotoFolder(Zandrel& w, FileSystem& fs)
     w.Message.setForeColor(Black);
     w.Fpath.setForeColor(Black);
     w.Fpath.setBackColor(SystemWindowColour);
+    // The temporary copies a killed run left would count as used room and
+    // could keep the next run from starting; no living run holds them.
+    fs.ClearLeftovers(joinPath(w.Fpath.Text(), w.sFolder.Text()));
     return checkRoom(w, fs);
 }
 

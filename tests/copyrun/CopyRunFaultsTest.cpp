@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <utility>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zandrel::test {
@@ -137,6 +138,25 @@ TEST(CopyRunFaults, ClosingDuringALargeFileEndsAtOnceAndKeepsItsCameraFile)
     EXPECT_EQ(f.targetNames(), QStringList({"a.dat"}));  // hidden files too: no temporary file
     EXPECT_EQ(fs->liveCopies(), 0);
     f.expectNothingLost();
+}
+
+// Another user made the dated subfolder in a photo folder that everyone may
+// write to, and could empty it once the run has emptied the camera.
+TEST(CopyRunFaults, ASubfolderAnotherUserPlantedInASharedPhotoFolderIsNotUsed)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to plant another user's folder";
+    CopyRunFixture f;
+    f.setTicks(true, false);
+    f.cameraFile("a.JPG", smallJpeg(Qt::red));
+    f.cameraFile("b.JPG", smallJpeg(Qt::green));
+    ASSERT_EQ(::chmod(QFile::encodeName(f.photos).constData(), 01777), 0);
+    QDir().mkpath(f.target());
+    ASSERT_EQ(::chown(QFile::encodeName(f.target()).constData(), 65534, 65534), 0);
+    f.run();
+    EXPECT_EQ(f.window().Message.Caption(), "ERROR kopiëren van a.JPG");
+    EXPECT_EQ(f.cameraNames(), QStringList({"a.JPG", "b.JPG"}));
+    EXPECT_TRUE(f.targetNames().isEmpty());
 }
 
 void append(const QString& path, const QByteArray& bytes)

@@ -6,11 +6,18 @@
 #include "platform/Platform.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+#include <sys/syscall.h>
 
 namespace zandrel::test {
 namespace {
@@ -81,11 +88,11 @@ const Fault kFaults[] = {
     {"FsyncOfTheFolder", CopyCheck::VerifiedOnDisk, {"-P", "%D", "-e", "inject=fsync:error=EIO"}},
     {"ReadOfTheCamera", CopyCheck::VerifiedOnDisk, {"-P", "%S", "-e", "inject=read:error=EIO:when=2"}},
     {"ReadOfTheCameraPlain", CopyCheck::Plain, {"-P", "%S", "-e", "inject=read:error=EIO:when=1"}},
-    {"TemporaryFile", CopyCheck::Plain, {"-P", "%D", "-e", "inject=openat:error=EACCES:when=3"}},
+    {"TemporaryFile", CopyCheck::Plain, {"-P", "%D", "-e", "inject=openat:error=EACCES:when=2"}},
     // Unnamed files missing, then the rename over the claim failing: the claim goes again.
     {"RenameOverTheClaim",
      CopyCheck::VerifiedOnDisk,
-     {"-P", "%D", "-e", "inject=openat:error=EOPNOTSUPP:when=3", "-e", "inject=renameat2:error=EINVAL", "-e",
+     {"-P", "%D", "-e", "inject=openat:error=EOPNOTSUPP:when=2", "-e", "inject=renameat2:error=EINVAL", "-e",
       "inject=linkat:error=EPERM", "-e", "inject=renameat:error=EIO"}},
 };
 
@@ -125,13 +132,13 @@ void PrintTo(const Fallback& fallback, std::ostream* out) { *out << fallback.nam
 
 class PublishFallbackTest : public CopyFaultTest, public ::testing::WithParamInterface<Fallback> {};
 
-// The O_TMPFILE open is the third open in the photo folder (the folder
-// itself, the look for leftovers, the temporary file).
+// The O_TMPFILE open is the second open in the photo folder (the look for
+// leftovers, the temporary file); the folder itself is opened beside its parent.
 const Fallback kFallbacks[] = {
-    {"RenameWithoutReplace", {"-e", "inject=openat:error=EOPNOTSUPP:when=3"}, "renameat2("},
-    {"LinkThenUnlink", {"-e", "inject=openat:error=EOPNOTSUPP:when=3", "-e", "inject=renameat2:error=EINVAL"}, "linkat("},
+    {"RenameWithoutReplace", {"-e", "inject=openat:error=EOPNOTSUPP:when=2"}, "renameat2("},
+    {"LinkThenUnlink", {"-e", "inject=openat:error=EOPNOTSUPP:when=2", "-e", "inject=renameat2:error=EINVAL"}, "linkat("},
     {"RenameOverAClaim",
-     {"-e", "inject=openat:error=EOPNOTSUPP:when=3", "-e", "inject=renameat2:error=EINVAL", "-e",
+     {"-e", "inject=openat:error=EOPNOTSUPP:when=2", "-e", "inject=renameat2:error=EINVAL", "-e",
       "inject=linkat:error=EPERM"},
      "renameat("},
 };
@@ -180,6 +187,78 @@ TEST_F(CopyFaultTest, KilledMidCopyLeavesNothingBehind)
                                           CopyCheck::VerifiedOnDisk);
     ASSERT_TRUE(traced.trace.contains(QStringLiteral("+++ killed by SIGKILL +++"))) << qPrintable(traced.trace);
     EXPECT_TRUE(entries(photos()).isEmpty());
+}
+
+// Whether one of the process's threads has entered one of the given system
+// calls and waits there (strace holds it at the call's entry).
+bool inSystemCall(qint64 pid, const std::vector<long>& calls)
+{
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& thread : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QByteArray state = readFile(tasks + QLatin1Char('/') + thread + QStringLiteral("/syscall"));
+        bool number = false;
+        const long call = state.left(state.indexOf(' ')).toLong(&number);
+        if (number && std::find(calls.begin(), calls.end(), call) != calls.end())
+            return true;
+    }
+    return false;
+}
+
+// The process strace started.
+qint64 tracedChild(qint64 stracePid)
+{
+    const QByteArray children = readFile(QStringLiteral("/proc/%1/task/%1/children").arg(stracePid));
+    return children.trimmed().split(' ').first().toLongLong();
+}
+
+const std::vector<long> kUnlinkCalls{
+    SYS_unlinkat,
+#ifdef SYS_unlink
+    SYS_unlink,
+#endif
+};
+
+// The camera file changes at the last moment: while its deletion waits at
+// the unlink, another file is renamed over its name, or its name is appended
+// to. Only the file that was checked may go; what came under its name stays.
+TEST_F(CopyFaultTest, OnlyTheCheckedCameraFileGoesWhateverComesUnderItsNameLast)
+{
+    enum Change { RenamedOver, AppendedTo };
+    for (const Change change : {RenamedOver, AppendedTo}) {
+        SCOPED_TRACE(change);
+        const QByteArray bytes = randomBytes(1 << 20);
+        shoot(bytes);
+        QFile::remove(target());
+        const QString other = dir.filePath(QStringLiteral("other.jpg"));
+        writeFile(other, "someone else's photo");
+        QProcess strace;
+        strace.setProcessChannelMode(QProcess::MergedChannels);
+        strace.start(QStringLiteral("strace"), {QStringLiteral("-f"), QStringLiteral("-o"), dir.filePath(QStringLiteral("trace")),
+                                                QStringLiteral("-P"), camera(), QStringLiteral("-P"), source(),
+                                                QStringLiteral("-e"), QStringLiteral("inject=unlink,unlinkat:delay_enter=400000"),
+                                                QStringLiteral(ZANDREL_COPY_CHILD), source(), target(), QStringLiteral("move")});
+        ASSERT_TRUE(strace.waitForStarted(-1));
+        QElapsedTimer waited;
+        waited.start();
+        qint64 child = 0;
+        while (strace.state() == QProcess::Running && waited.elapsed() < 20000
+               && !inSystemCall(child = tracedChild(strace.processId()), kUnlinkCalls))
+            QThread::usleep(200);
+        ASSERT_TRUE(child > 0 && inSystemCall(child, kUnlinkCalls))
+            << "never came to the unlink: " << strace.readAll().constData();
+        if (change == RenamedOver) {
+            ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(source()).constData()), 0);
+        } else {
+            QFile appended(source());
+            ASSERT_TRUE(appended.open(QIODevice::Append) && appended.write("more") == 4);
+        }
+        ASSERT_TRUE(strace.waitForFinished(-1));
+        EXPECT_EQ(strace.exitCode(), 0) << strace.readAll().constData();
+        EXPECT_EQ(readFile(target()), bytes);
+        EXPECT_EQ(entries(camera()), QStringList{QStringLiteral("IMG_0001.JPG")});
+        EXPECT_TRUE(readFile(source()) == "someone else's photo" || readFile(source()).endsWith("more"))
+            << "what came under the camera file's name was deleted";
+    }
 }
 
 // The same faults on exFAT through FUSE, where the copy is a named hidden

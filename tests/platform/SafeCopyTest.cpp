@@ -205,46 +205,81 @@ TEST_P(SafeCopyTest, DeletesTheCameraFileOnlyAfterItsCopyIsSafe)
     EXPECT_EQ(readFile(inPhotos(QStringLiteral("a.jpg"))), "photo");
 }
 
-struct PlantedLink {
-    uid_t linkOwner;
+struct PlantedSubfolder {
+    bool link;  // a link to a folder elsewhere, else a real folder
+    uid_t owner;
     uid_t folderOwner;
     mode_t folderMode;
-    bool followed;
+    bool used;
 };
 
-// The dated subfolder is a link in a shared photo folder: followed only where
-// the kernel's protected_symlinks rule would follow it, whatever that setting.
-TEST_P(SafeCopyTest, FollowsAPlantedSubfolderLinkOnlyWhereTheKernelRuleWould)
+// The dated subfolder is planted in a shared photo folder, as a link or as a
+// real folder: used only where the kernel's protected_symlinks rule would
+// follow such a link, whatever that setting, and judged on what was opened.
+TEST_P(SafeCopyTest, UsesAPlantedSubfolderOnlyWhereTheKernelsLinkRuleWould)
 {
     if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to plant another user's link";
-    const PlantedLink cases[] = {
-        {65534, 0, 01777, false},  // another user's, in a sticky folder for all
-        {0, 0, 01777, true},       // our own
-        {1000, 1000, 01777, true}, // the folder owner's
-        {65534, 0, 0777, true},    // not sticky: its links are as good as its files
+        GTEST_SKIP() << "needs root to plant another user's link or folder";
+    const PlantedSubfolder cases[] = {
+        {true, 65534, 0, 01777, false},  // another user's link, in a sticky folder for all
+        {true, 0, 0, 01777, true},       // our own
+        {true, 1000, 1000, 01777, true}, // the folder owner's
+        {true, 65534, 0, 0777, true},    // not sticky: its links are as good as its files
+        {false, 65534, 0, 01777, false}, // another user's real folder, which that user may empty
+        {false, 1000, 1000, 01777, true},
+        {false, 65534, 0, 0777, true},
     };
     const QString source = shoot(QStringLiteral("a.jpg"), "photo");
     int n = 0;
-    for (const PlantedLink& planted : cases) {
+    for (const PlantedSubfolder& planted : cases) {
         const QString shared = dir.filePath(QStringLiteral("gedeeld%1").arg(++n));
-        const QString elsewhere = dir.filePath(QStringLiteral("elders%1").arg(n));
+        const QString dated = shared + QStringLiteral("/2026 December");
+        const QString elsewhere = planted.link ? dir.filePath(QStringLiteral("elders%1").arg(n)) : dated;
         QDir().mkpath(shared);
         QDir().mkpath(elsewhere);
-        const QByteArray link = QFile::encodeName(shared + QStringLiteral("/2026 December"));
+        const QByteArray planting = QFile::encodeName(dated);
         ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), planted.folderOwner, planted.folderOwner), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), planted.folderMode), 0);
-        ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), link.constData()), 0);
-        ASSERT_EQ(::lchown(link.constData(), planted.linkOwner, planted.linkOwner), 0);
-        const QString target = shared + QStringLiteral("/2026 December/a.jpg");
-        if (planted.followed) {
+        if (planted.link) {
+            ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), planting.constData()), 0);
+        }
+        ASSERT_EQ(::lchown(planting.constData(), planted.owner, planted.owner), 0);
+        const QString target = dated + QStringLiteral("/a.jpg");
+        if (planted.used) {
             EXPECT_NO_THROW(fs.CopyFile(source, target, GetParam())) << n;
             EXPECT_EQ(entries(elsewhere), QStringList{QStringLiteral("a.jpg")}) << n;
         } else {
+            EXPECT_THROW(fs.HoldFolder(dated), PlatformError) << n;
             EXPECT_THROW(fs.CopyFile(source, target, GetParam()), PlatformError) << n;
             EXPECT_TRUE(entries(elsewhere).isEmpty()) << n;
         }
     }
+}
+
+// A run opens its folder once: every copy goes into the folder it opened,
+// whatever the path comes to name meanwhile. Once the hold is dropped, the
+// path counts again.
+TEST_P(SafeCopyTest, CopiesGoIntoTheHeldFolderWhateverItsPathComesToName)
+{
+    const QString dated = inPhotos(QStringLiteral("2026 December"));
+    const QString moved = inPhotos(QStringLiteral("verplaatst"));
+    const QString elsewhere = dir.filePath(QStringLiteral("elders"));
+    QDir().mkpath(dated);
+    QDir().mkpath(elsewhere);
+    const QString source = shoot(QStringLiteral("a.jpg"), "photo");
+    {
+        const std::unique_ptr<FolderHold> hold = fs.HoldFolder(dated);
+        ASSERT_TRUE(QDir().rename(dated, moved));
+        ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(dated).constData()), 0);
+        const std::unique_ptr<StagedCopy> copy = fs.StageCopy(source, dated, GetParam(), {});
+        copy->verify({});
+        copy->publish(dated + QStringLiteral("/a.jpg"));
+        fs.CopyFile(source, dated + QStringLiteral("/b.jpg"), GetParam());
+    }
+    EXPECT_EQ(entries(moved), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
+    EXPECT_TRUE(entries(elsewhere).isEmpty());
+    fs.CopyFile(source, dated + QStringLiteral("/c.jpg"), GetParam());
+    EXPECT_EQ(entries(elsewhere), QStringList{QStringLiteral("c.jpg")});
 }
 
 // The photo disk as it usually comes: exFAT through FUSE, where the kernel's
@@ -301,6 +336,62 @@ TEST_P(ExfatCopyTest, ClearsADeadRunsClaimOnTheNameItTriedNext)
     ASSERT_EQ(entries(photos()).size(), 2) << qPrintable(entries(photos()).join(QLatin1Char(' ')));
     safecopy::sweepStaleTempFiles(folder.get());
     EXPECT_TRUE(entries(photos()).isEmpty()) << qPrintable(entries(photos()).join(QLatin1Char(' ')));
+}
+
+// Puts the file's modification time back as it was, as a camera or a
+// careless tool may after rewriting it.
+void restoreTime(const QString& path, const struct stat& before)
+{
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+// The camera file goes only as it was copied, on a camera whose times tell
+// every change and on one whose times cannot (exFAT through FUSE: whole
+// seconds, and the change time is the modification time, which anyone may
+// set). A rewrite that keeps the size and puts the old time back is caught,
+// and the file put back under its own name; what is deleted leaves nothing
+// on the camera, not even the hidden file FUSE keeps of a file deleted while open.
+TEST(CameraFileDeletion, TakesOnlyTheFileAsItWasCopiedAndLeavesNothingBehind)
+{
+    QTemporaryDir dir;
+    ExfatMount card;
+    const std::shared_ptr<FileSystem> fs = Platform::System().fileSystem;
+    const QString photos = dir.filePath(QStringLiteral("foto's"));
+    QDir().mkpath(photos);
+    QStringList cameras{dir.filePath(QStringLiteral("camera"))};
+    if (card.mounted())
+        cameras << card.path() + QStringLiteral("/DCIM");
+    for (const QString& camera : cameras) {
+        SCOPED_TRACE(qPrintable(camera));
+        QDir().mkpath(camera);
+        const QString rewritten = camera + QStringLiteral("/IMG_0001.JPG");
+        const QString kept = camera + QStringLiteral("/IMG_0002.JPG");
+        writeFile(rewritten, "photo one");
+        writeFile(kept, "photo two");
+        struct stat before {};
+        ASSERT_EQ(::stat(QFile::encodeName(rewritten).constData(), &before), 0);
+        for (const QString& source : {rewritten, kept}) {
+            const QString target = photos + source.mid(source.lastIndexOf(QLatin1Char('/')));
+            const std::unique_ptr<StagedCopy> copy = fs->StageCopy(source, photos, CopyCheck::VerifiedOnDisk, {});
+            copy->verify({});
+            copy->publish(target);
+            copy->flushName();
+            if (source == rewritten) {
+                writeFile(rewritten, "PHOTO ONE");
+                restoreTime(rewritten, before);
+                EXPECT_THROW(copy->deleteSource(), PlatformError);
+                EXPECT_EQ(readFile(rewritten), "PHOTO ONE");
+            } else {
+                try { copy->deleteSource(); } catch (const PlatformError& e) { ADD_FAILURE() << e.what(); }
+                EXPECT_EQ(entries(camera), QStringList{QStringLiteral("IMG_0001.JPG")}) << "with the copy still open";
+            }
+            QFile::remove(target);
+        }
+        EXPECT_EQ(entries(camera), QStringList{QStringLiteral("IMG_0001.JPG")});
+    }
+    if (!card.mounted())
+        GTEST_SKIP() << "only the camera on the local disk: " << qPrintable(card.problem);
 }
 
 // The check before a camera file may go: what the disk gives back must be

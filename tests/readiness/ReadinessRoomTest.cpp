@@ -46,6 +46,23 @@ TEST_F(RoomOnTmpfs, FillingTheLastPageTakesTheRoomAway)
     EXPECT_EQ(check(), blocked(noRoomText(drive), "1", "2")) << "a tmpfs without a label is named by its mount point";
 }
 
+// A run killed on a disk without unnamed files (exFAT) leaves its temporary
+// copies in the dated subfolder; no living run holds them, so they are
+// cleared before the room is judged, and the next run can start.
+TEST_F(RoomOnTmpfs, ADeadRunsTemporaryCopiesDoNotKeepTheNextRunFromStarting)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    cameraWith({{"IMG_0001.JPG", 2500000}});
+    const TmpfsMount mount(drive, 20 * kFreeMegabyte);
+    ASSERT_TRUE(mount.mounted()) << "mount -t tmpfs failed";
+    w.sFolder.setText(QStringLiteral("2026 December"));
+    const QString leftover = t.makeFile(QStringLiteral("Schijf/2026 December/.zandrel-tmp-42-abcdefgh12345678"),
+                                        QByteArray(10 * kFreeMegabyte, 'x'));
+    EXPECT_EQ(check(camera, drive), ready("1", "2"));
+    EXPECT_FALSE(QFile::exists(leftover));
+}
+
 // Sparse files can claim more bytes together than a number holds: the size
 // stops at the largest, which no disk has room for.
 TEST_F(RoomOnTmpfs, SizesTooLargeToAddUpStopAtTheLargestAndBlock)

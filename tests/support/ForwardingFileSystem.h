@@ -31,6 +31,8 @@ public:
     {
         return real_->StageCopy(source, targetFolder, check, control);
     }
+    std::unique_ptr<FolderHold> HoldFolder(const QString& path) override { return real_->HoldFolder(path); }
+    void ClearLeftovers(const QString& folder) override { real_->ClearLeftovers(folder); }
 
 protected:
     FileSystem& real() { return *real_; }

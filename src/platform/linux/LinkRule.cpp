@@ -26,10 +26,15 @@ bool trustedLink(const QByteArray& link, qsizetype slash)
         return true;  // no link here; what is missing the caller finds out itself
     if (::stat(folderOf(link, slash).constData(), &folder) != 0)
         return false;
-    return !sharedAndSticky(folder) || info.st_uid == ::geteuid() || info.st_uid == folder.st_uid;
+    return ownerIsTrusted(folder, info.st_uid);
 }
 
 }  // namespace
+
+bool ownerIsTrusted(const struct stat& folder, uid_t owner)
+{
+    return !sharedAndSticky(folder) || owner == ::geteuid() || owner == folder.st_uid;
+}
 
 bool linksAreTrusted(const QByteArray& path)
 {

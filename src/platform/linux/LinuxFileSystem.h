@@ -3,10 +3,15 @@
 #include "platform/FileSystem.h"
 
 #include <QByteArray>
+#include <map>
+#include <memory>
 #include <mutex>
-#include <set>
 
 namespace zandrel {
+
+namespace safecopy {
+class Fd;
+}
 
 class LinuxFileSystem : public FileSystem {
 public:
@@ -21,12 +26,15 @@ public:
     QByteArray FolderStamp(const QString& path) override;
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
                                           const CopyControl& control) override;
+    std::unique_ptr<FolderHold> HoldFolder(const QString& path) override;
+    void ClearLeftovers(const QString& folder) override;
 
 private:
-    void sweepOnce(const QString& folder, int fd);
+    // The folder that copies into path go into: the one a live hold opened, else opened now.
+    std::shared_ptr<const safecopy::Fd> targetFolder(const QString& path);
 
-    std::mutex sweptMutex_;  // copies are staged on several threads
-    std::set<QByteArray> sweptFolders_;  // folders already cleared of dead runs' temporary files
+    std::mutex heldMutex_;  // copies are staged on several threads
+    std::map<QByteArray, std::weak_ptr<const safecopy::Fd>> held_;  // by the folder's path
 };
 
 }  // namespace zandrel

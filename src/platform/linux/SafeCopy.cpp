@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <ctime>
 #include <memory>
 #include <fcntl.h>
 #include <unistd.h>
@@ -75,7 +76,10 @@ void checkSourceUnchanged(const QByteArray& path, const struct stat& opened, int
         fail(QStringLiteral("het bestand op de camera is veranderd sinds het gekopieerd werd"));
 }
 
-Fd openFolder(const QByteArray& path)
+namespace {
+
+// A folder by its whole path, each link on the way judged by the link rule.
+Fd openByPath(const QByteArray& path)
 {
     if (!linksAreTrusted(path))
         fail(QStringLiteral("de map is een koppeling van een andere gebruiker"));
@@ -84,6 +88,52 @@ Fd openFolder(const QByteArray& path)
     if (fd.get() < 0)
         fail(errno);
     return fd;
+}
+
+// A link as the last level is followed only when its owner may be trusted.
+// Where that rule applies nobody else may replace the link, so what is
+// followed is the link that was judged.
+Fd followTrustedLink(int parent, const struct stat& folder, const QByteArray& name, int error)
+{
+    struct stat link {};
+    if (::fstatat(parent, name.constData(), &link, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(link.st_mode))
+        fail(error);
+    if (!ownerIsTrusted(folder, link.st_uid))
+        fail(QStringLiteral("de map is een koppeling van een andere gebruiker"));
+    Fd fd(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail(errno);
+    return fd;
+}
+
+// The last level, opened beside its parent without following a link, and
+// judged by what was opened, so that nothing can be swapped in between.
+Fd openWithin(int parent, const QByteArray& name)
+{
+    struct stat folder {}, opened {};
+    if (::fstat(parent, &folder) != 0)
+        fail(errno);
+    Fd fd(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0 && (errno == ELOOP || errno == ENOTDIR))
+        return followTrustedLink(parent, folder, name, errno);
+    if (fd.get() < 0 || ::fstat(fd.get(), &opened) != 0)
+        fail(errno);
+    if (!ownerIsTrusted(folder, opened.st_uid))
+        fail(QStringLiteral("de map is van een andere gebruiker"));
+    return fd;
+}
+
+}  // namespace
+
+Fd openFolder(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray name = path.mid(slash + 1);
+    // "photos/" is the photo folder itself; "." and ".." name no entry of their own.
+    if (name.isEmpty() || name == "." || name == "..")
+        return openByPath(path);
+    const QByteArray parent = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+    return openWithin(openByPath(parent).get(), name);
 }
 
 }  // namespace safecopy
@@ -115,18 +165,20 @@ QString copyText(const QString& source, const QString& target, const QString& re
 // The copy of one camera file from its staging to the deletion of the camera file.
 class LinuxStagedCopy : public StagedCopy {
 public:
-    LinuxStagedCopy(const QString& source, const QString& folder, CopyCheck check)
-        : source_(source), sourcePath_(nativePath(source)), folderText_(folder), check_(check)
+    LinuxStagedCopy(const QString& source, const QString& folderText, std::shared_ptr<const Fd> folder,
+                    CopyCheck check)
+        : source_(source), sourcePath_(nativePath(source)), folderText_(folderText), check_(check),
+          folder_(std::move(folder))
     {
+        ::clock_gettime(CLOCK_REALTIME, &lookedAt_);
         from_ = openSource(sourcePath_, info_);
-        folder_ = openFolder(nativePath(folder));
     }
 
-    int folder() const { return folder_.get(); }
+    int folder() const { return folder_->get(); }
 
     void stage(const CopyControl& control)
     {
-        temp_ = std::make_unique<TempFile>(folder_.get());
+        temp_ = std::make_unique<TempFile>(folder_->get());
         if (check_ == CopyCheck::VerifiedOnDisk)
             hash_ = copyHashing(from_.get(), temp_->fd(), info_.st_size, control);
         else
@@ -176,7 +228,7 @@ public:
             fail(QStringLiteral("de kopie staat klaar in een andere map"));
         checkSourceUnchanged(sourcePath_, info_);
         linked_ = !temp_->named();
-        safecopy::publish(folder_.get(), *temp_, where.name);
+        safecopy::publish(folder_->get(), *temp_, where.name);
         publishedName_ = where.name;
     }
 
@@ -184,7 +236,7 @@ public:
     {
         if (check_ != CopyCheck::VerifiedOnDisk || publishedName_.isEmpty())
             return;
-        syncFolder(folder_.get(), temp_->fd(), publishedName_, linked_);
+        syncFolder(folder_->get(), temp_->fd(), publishedName_, linked_);
         flushedUnderName_ = true;
     }
 
@@ -195,12 +247,11 @@ public:
             // The camera file may exist nowhere else until its copy is safe on disk.
             if (!verified_ || !flushedUnderName_)
                 fail(QStringLiteral("de kopie is nog niet gecontroleerd en vastgelegd"));
-            checkSourceUnchanged(sourcePath_, info_);
+            checkSourceUnchanged(sourcePath_, info_, from_.get());
             // Like a deletion without force: a write-protected file is left alone.
             if (!(info_.st_mode & S_IWUSR))
                 fail(QStringLiteral("het bestand is alleen-lezen."));
-            if (::unlink(sourcePath_.constData()) != 0)
-                fail(errno);
+            deleteUnchanged(sourcePath_, from_, info_, lookedAt_, hash_);
         } catch (const StepFailed& failed) {
             throw PlatformError(failure.arg(source_, failed.reason));
         }
@@ -224,9 +275,10 @@ private:
     QByteArray sourcePath_;
     QString folderText_;
     CopyCheck check_;
+    std::shared_ptr<const Fd> folder_;
     Fd from_;
-    Fd folder_;
     struct stat info_ {};
+    struct timespec lookedAt_ {};  // when info_ was taken
     std::unique_ptr<TempFile> temp_;
     Hash hash_ = 0;
     QString target_;                 // where it was published
@@ -238,6 +290,18 @@ private:
 
 }  // namespace
 
+namespace {
+
+class LinuxFolderHold : public FolderHold {
+public:
+    explicit LinuxFolderHold(std::shared_ptr<const Fd> folder) : folder_(std::move(folder)) {}
+
+private:
+    std::shared_ptr<const Fd> folder_;
+};
+
+}  // namespace
+
 void LinuxFileSystem::CopyFile(const QString& source, const QString& target, CopyCheck check)
 {
     try {
@@ -245,8 +309,8 @@ void LinuxFileSystem::CopyFile(const QString& source, const QString& target, Cop
             fail(EINVAL);
         const TargetPath where = splitTarget(target);
         const QString folder = nativeName(where.folder);
-        LinuxStagedCopy copy(source, folder, check);
-        sweepOnce(folder, copy.folder());
+        LinuxStagedCopy copy(source, folder, targetFolder(folder), check);
+        sweepStaleTempFiles(copy.folder());
         copy.stage(CopyControl{});
         copy.checkOnDisk(CopyControl{});
         copy.publishAs(where);
@@ -264,8 +328,7 @@ std::unique_ptr<StagedCopy> LinuxFileSystem::StageCopy(const QString& source, co
     try {
         if (!isPathText(source) || !isPathText(targetFolder))
             fail(EINVAL);
-        auto copy = std::make_unique<LinuxStagedCopy>(source, targetFolder, check);
-        sweepOnce(targetFolder, copy->folder());
+        auto copy = std::make_unique<LinuxStagedCopy>(source, targetFolder, this->targetFolder(targetFolder), check);
         copy->stage(control);
         return copy;
     } catch (const StepFailed& failure) {
@@ -273,12 +336,49 @@ std::unique_ptr<StagedCopy> LinuxFileSystem::StageCopy(const QString& source, co
     }
 }
 
-void LinuxFileSystem::sweepOnce(const QString& folder, int fd)
+std::unique_ptr<FolderHold> LinuxFileSystem::HoldFolder(const QString& path)
 {
-    // One look per folder is enough: what a killed run left stays harmless.
-    const std::lock_guard<std::mutex> lock(sweptMutex_);
-    if (sweptFolders_.insert(nativePath(folder)).second)
-        sweepStaleTempFiles(fd);
+    try {
+        if (!isPathText(path))
+            fail(EINVAL);
+        auto folder = std::make_shared<const Fd>(openFolder(nativePath(path)));
+        // At every run: a run in another window or process may have died here since the last.
+        sweepStaleTempFiles(folder->get());
+        const std::lock_guard<std::mutex> lock(heldMutex_);
+        std::erase_if(held_, [](const auto& entry) { return entry.second.expired(); });
+        std::weak_ptr<const Fd>& slot = held_[nativePath(path)];
+        if (const std::shared_ptr<const Fd> earlier = slot.lock())
+            return std::make_unique<LinuxFolderHold>(earlier);  // two runs into one folder share it
+        slot = folder;
+        return std::make_unique<LinuxFolderHold>(folder);
+    } catch (const StepFailed& failure) {
+        throw PlatformError(QStringLiteral("Kan de map '%1' niet gebruiken: %2").arg(path, failure.reason));
+    }
+}
+
+void LinuxFileSystem::ClearLeftovers(const QString& folder)
+{
+    if (!isPathText(folder))
+        return;
+    try {
+        const Fd fd = openFolder(nativePath(folder));
+        sweepStaleTempFiles(fd.get());
+    } catch (const StepFailed&) {
+        // Housekeeping: the copy into this folder reports what is wrong with it.
+    }
+}
+
+std::shared_ptr<const Fd> LinuxFileSystem::targetFolder(const QString& path)
+{
+    const QByteArray native = nativePath(path);
+    {
+        const std::lock_guard<std::mutex> lock(heldMutex_);
+        const auto held = held_.find(native);
+        if (held != held_.end())
+            if (std::shared_ptr<const Fd> folder = held->second.lock())
+                return folder;
+    }
+    return std::make_shared<const Fd>(openFolder(native));
 }
 
 }  // namespace zandrel

@@ -49,6 +49,10 @@ Fd openSource(const QByteArray& path, struct stat& info);
 // Fails when the path no longer names the file that was opened as it was then,
 // or the descriptor's file changed since (appended to, rewritten, replaced).
 void checkSourceUnchanged(const QByteArray& path, const struct stat& opened, int fd = -1);
+// The folder copies go into. Its last level is opened beside its parent
+// without following a link, and refused when another user made it (or a link
+// to it) in a folder that everyone may write to, unless that user owns the
+// folder; a link of this user or the folder's owner is followed.
 Fd openFolder(const QByteArray& path);
 
 // The copy while it is being written, inside the target's folder: an unnamed
@@ -115,6 +119,8 @@ void keepTimes(int fd, const struct stat& source);
 void flushToDisk(int fd, const CopyControl& control = {});
 // Flushes the copy, checks its size and compares what the disk gives back.
 void verifyOnDisk(int fd, off_t size, Hash expected, const CopyControl& control = {});
+// A checksum of the file's whole contents, read from its start.
+Hash hashContents(int fd, const CopyControl& control = {});
 
 // Makes the finished copy appear under name without ever replacing a file.
 void publish(int folder, TempFile& temp, const QByteArray& name);
@@ -124,5 +130,14 @@ void syncFolder(int folder, int fd, const QByteArray& name, bool linked);
 
 // Removes name when it is still the file described by ours.
 void removeIfStill(int folder, const QByteArray& name, const struct stat& ours);
+
+// Renames within one folder, never replacing a file: NameTaken when to exists.
+void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to);
+
+// Deletes the camera file at path, which the copy opened as source and looked
+// at once (info, at the time lookedAt), and whose bytes had the checksum read;
+// only while it is still that very file, unchanged. See SafeCopyDelete.cpp.
+void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info, const struct timespec& lookedAt,
+                     Hash read);
 
 }  // namespace zandrel::safecopy

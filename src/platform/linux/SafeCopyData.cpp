@@ -159,7 +159,9 @@ void copyInKernel(int from, int to, Progress& progress, WriteBehind& writeBehind
     }
 }
 
-Hash hashFromDisk(int fd, const CopyControl& control)
+}  // namespace
+
+Hash hashContents(int fd, const CopyControl& control)
 {
     Buffer buffer;
     Checksum checksum;
@@ -171,8 +173,6 @@ Hash hashFromDisk(int fd, const CopyControl& control)
     }
     return checksum.value();
 }
-
-}  // namespace
 
 Hash copyHashing(int from, int to, off_t size, const CopyControl& control)
 {
@@ -225,7 +225,7 @@ void verifyOnDisk(int fd, off_t size, Hash expected, const CopyControl& control)
         fail(QStringLiteral("de kopie is %1 bytes groot in plaats van %2").arg(info.st_size).arg(size));
     // The pages are clean after fsync, so they can go: what follows is read from the disk.
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    if (hashFromDisk(fd, control) != expected)
+    if (hashContents(fd, control) != expected)
         fail(QStringLiteral("de kopie op schijf wijkt af van het origineel"));
 }
 

@@ -134,6 +134,41 @@ void syncFolder(int folder, int fd, const QByteArray& name, bool linked)
     fail(error);
 }
 
+void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to)
+{
+    if (::renameat2(folder, from.constData(), folder, to.constData(), RENAME_NOREPLACE) == 0)
+        return;
+    if (!missingCall(errno))
+        failOrTaken(errno);
+    if (::linkat(folder, from.constData(), folder, to.constData(), 0) == 0) {
+        if (::unlinkat(folder, from.constData(), 0) == 0)
+            return;
+        const int error = errno;
+        ::unlinkat(folder, to.constData(), 0);
+        fail(error);
+    }
+    if (!missingCall(errno))
+        failOrTaken(errno);
+    // The new name claimed with an empty file of our own, closed at once
+    // (FUSE keeps a file that is renamed over while open), then renamed over.
+    struct stat claimed {};
+    {
+        const Fd claim(::openat(folder, to.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600));
+        if (claim.get() < 0)
+            failOrTaken(errno);
+        if (::fstat(claim.get(), &claimed) != 0) {
+            const int error = errno;
+            ::unlinkat(folder, to.constData(), 0);
+            fail(error);
+        }
+    }
+    if (::renameat(folder, from.constData(), folder, to.constData()) != 0) {
+        const int error = errno;
+        removeIfStill(folder, to, claimed);
+        fail(error);
+    }
+}
+
 void removeIfStill(int folder, const QByteArray& name, const struct stat& ours)
 {
     struct stat now {};

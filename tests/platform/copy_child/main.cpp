@@ -1,5 +1,7 @@
 // Copies one file with the real file system, for tests that fault or kill the
-// copying process: copy_child SOURCE TARGET plain|verified [TAKER]
+// copying process: copy_child SOURCE TARGET plain|verified|move [TAKER]
+// "move" goes on as a run that empties the camera: the copy is staged,
+// verified, published and its name flushed, then the source is deleted.
 // With TAKER, a SIGUSR1 makes this process create that file itself, as another
 // writer taking the target's name in the middle of the copy would.
 #include "platform/Platform.h"
@@ -41,10 +43,22 @@ int main(int argc, char** argv)
         return 3;
     if (argc == 5)
         listenForTaker(argv[4]);
-    const auto check = std::strcmp(argv[3], "verified") == 0 ? zandrel::CopyCheck::VerifiedOnDisk
-                                                             : zandrel::CopyCheck::Plain;
+    const bool move = std::strcmp(argv[3], "move") == 0;
+    const auto check = move || std::strcmp(argv[3], "verified") == 0 ? zandrel::CopyCheck::VerifiedOnDisk
+                                                                     : zandrel::CopyCheck::Plain;
+    const QString source = QString::fromLocal8Bit(argv[1]);
+    const QString target = QString::fromLocal8Bit(argv[2]);
     try {
-        zandrel::Platform::System().fileSystem->CopyFile(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), check);
+        const auto fileSystem = zandrel::Platform::System().fileSystem;
+        if (move) {
+            const auto copy = fileSystem->StageCopy(source, target.section(QLatin1Char('/'), 0, -2), check, {});
+            copy->verify({});
+            copy->publish(target);
+            copy->flushName();
+            copy->deleteSource();
+        } else {
+            fileSystem->CopyFile(source, target, check);
+        }
     } catch (const zandrel::TargetTaken& taken) {
         std::fprintf(stderr, "%s\n", taken.what());
         return 2;

@@ -1,0 +1,144 @@
+// Deleting a camera file whose copy is safe. Checked by its path and then
+// unlinked by its path, a camera file could be swapped, appended to or
+// rewritten in between, and that would go unchecked. So the file is first
+// moved to a private name in its own folder, where nothing put under its
+// own name can be taken for it, checked there and only then unlinked; on any
+// doubt it is put back.
+#include "platform/linux/SafeCopy.h"
+
+#include "platform/NativePath.h"
+
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace zandrel::safecopy {
+
+namespace {
+
+constexpr char kAsidePrefix[] = ".zandrel-del-";
+constexpr int kAsideAttempts = 5;
+
+QString changedText() { return QStringLiteral("het bestand op de camera is veranderd sinds het gekopieerd werd"); }
+
+// The kernel keeps these file systems' change times itself, finely, and
+// nobody can set them; elsewhere (exFAT, FAT or NTFS, through FUSE or not)
+// the change time is the modification time, in whole seconds and settable.
+bool keepsChangeTimes(int fd)
+{
+    struct statfs info {};
+    if (::fstatfs(fd, &info) != 0)
+        return false;
+    switch (info.f_type) {
+    case EXT4_SUPER_MAGIC:  // ext2 and ext3 too
+    case BTRFS_SUPER_MAGIC:
+    case XFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case F2FS_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether any change since lookedAt shows in the file's change time. Not
+// when the file changed so shortly before that a change in the same tick of
+// the kernel's coarse clock would leave the time as it was.
+bool timesTellChanges(int fd, const struct stat& info, const struct timespec& lookedAt)
+{
+    return keepsChangeTimes(fd) && info.st_ctim.tv_sec < lookedAt.tv_sec - 1;
+}
+
+QByteArray asideName()
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = kAsidePrefix + QByteArray::number(::getpid()) + '-';
+    for (int i = 0; i < 16; ++i)
+        name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    return name;
+}
+
+QByteArray moveAside(int folder, const QByteArray& name)
+{
+    for (int attempt = 0; attempt < kAsideAttempts; ++attempt) {
+        const QByteArray aside = asideName();
+        try {
+            renameNoReplace(folder, name, aside);
+            return aside;
+        } catch (const NameTaken&) {
+        }
+    }
+    fail(EEXIST);
+}
+
+// The move aside itself gives the file a new change time, so from there on
+// the same file of the same size and modification time is all its times say.
+bool sameSinceMoved(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
+           && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// The file under the private name is the one that was copied, as it was
+// then; where its times cannot tell, its bytes are read and compared again.
+// Up to the move its change time was checked too, by its old name.
+void checkAside(int folder, const QByteArray& aside, int source, const struct stat& info,
+                const struct timespec& lookedAt, Hash read)
+{
+    const auto unchanged = [&] {
+        struct stat named {}, held {};
+        return ::fstatat(folder, aside.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && sameSinceMoved(named, info)
+               && ::fstat(source, &held) == 0 && sameSinceMoved(held, info);
+    };
+    if (!unchanged())
+        fail(changedText());
+    if (timesTellChanges(source, info, lookedAt))
+        return;
+    // Its pages are usually still cached from the copy, so this rarely reads the card again.
+    if (hashContents(source) != read || !unchanged())
+        fail(changedText());
+}
+
+// Never over a file that took the name meanwhile: then the camera file stays
+// under its private name, and the reason says where it is.
+QString putBack(int folder, const QByteArray& aside, const QByteArray& name, const QString& reason)
+{
+    try {
+        renameNoReplace(folder, aside, name);
+        return reason;
+    } catch (const NameTaken&) {
+    } catch (const StepFailed&) {
+    }
+    return reason + QStringLiteral("; het bestand staat nu als '%1' op de camera").arg(nativeName(aside));
+}
+
+}  // namespace
+
+void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info, const struct timespec& lookedAt,
+                     Hash read)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folderPath = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+    const QByteArray name = path.mid(slash + 1);
+    const Fd folder(::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0)
+        fail(errno);
+    const QByteArray aside = moveAside(folder.get(), name);
+    try {
+        checkAside(folder.get(), aside, source.get(), info, lookedAt, read);
+        // Closed first: FUSE keeps a removed file that is still open under a
+        // hidden name of its own, which outlives a daemon that dies.
+        source.reset();
+        if (::unlinkat(folder.get(), aside.constData(), 0) != 0)
+            fail(errno);
+    } catch (const StepFailed& failure) {
+        throw StepFailed{putBack(folder.get(), aside, name, failure.reason)};
+    }
+}
+
+}  // namespace zandrel::safecopy
