@@ -431,10 +431,11 @@ TEST_F(ExfatRunTest, KilledInTheMiddleOfALargeFileLeavesATemporaryFileThatTheNex
         ChildRun child(emptyingRun(f), f.t.path(QStringLiteral("scratch")));
         ASSERT_TRUE(child.started());
         ASSERT_TRUE(killWhileCopying(child, f.target(), 1 << 20)) << "the run ended first: " << qPrintable(child.output());
+        // The large file's, and those of the small files read ahead of it by then.
         const QStringList left = entries(f.target()).filter(kTempPrefix);
-        ASSERT_EQ(left.size(), 1) << qPrintable(entries(f.target()).join(QLatin1Char(' ')));
-        EXPECT_TRUE(left.first().startsWith(kTempPrefix + QString::number(child.pid()) + QLatin1Char('-')))
-            << qPrintable(left.first());
+        ASSERT_FALSE(left.isEmpty()) << qPrintable(entries(f.target()).join(QLatin1Char(' ')));
+        for (const QString& temp : left)
+            EXPECT_TRUE(temp.startsWith(kTempPrefix + QString::number(child.pid()) + QLatin1Char('-'))) << qPrintable(temp);
     }
     EXPECT_TRUE(f.cameraNames().contains("B_0004.MOV"));
     EXPECT_FALSE(f.targetNames().contains("B_0004.MOV"));
