@@ -141,7 +141,8 @@ public:
     }
     // Removes what copies of runs that are no longer alive left in the folder
     // (temporary copies, names claimed and never filled), so that they take
-    // no room and no name. Never fails: a folder it cannot read or may not
+    // no room and no name, and puts back under its own name a camera file such
+    // a run had moved aside to delete it. Never fails: a folder it cannot read or may not
     // trust is left as it is.
     virtual void ClearLeftovers(const QString& folder) { (void)folder; }
 };

@@ -83,6 +83,9 @@ Verdict checkFolders(Zandrel& w, FileSystem& fs)
         w.sAantal.setCaption(QStringLiteral("0"));
         return Blocked;
     }
+    // A camera file that a killed run had moved aside to delete it goes back
+    // under its own name first, to be counted and copied as what it is.
+    fs.ClearLeftovers(w.Cpath.Text());
     measureCamera(w, fs);
     return checkPhotoFolder(w, fs);
 }

@@ -18,6 +18,19 @@ namespace zandrel {
 
 namespace {
 
+// Flushes the entries of the folder that holds path; 0 or the error.
+int flushParent(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray parent = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+    const int fd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
 bool statIs(const QString& path, mode_t type)
 {
     struct stat info {};
@@ -180,10 +193,12 @@ Drive LinuxFileSystem::GetDrive(const QString& driveName)
 void LinuxFileSystem::CreateFolder(const QString& path)
 {
     const QString failure = QStringLiteral("Kan de map '%1' niet maken: %2");
-    if (::mkdir(checkedNative(path, failure).constData(), 0777) != 0) {
-        const int error = errno;
+    const QByteArray native = checkedNative(path, failure);
+    // The new name is flushed too: a power cut would otherwise take the folder
+    // away with the copies flushed into it, after their camera files had gone.
+    const int error = ::mkdir(native.constData(), 0777) == 0 ? flushParent(native) : errno;
+    if (error != 0)
         throw PlatformError(failure.arg(path, errorText(error)));
-    }
 }
 
 QByteArray LinuxFileSystem::FolderStamp(const QString& path)

@@ -184,6 +184,9 @@ public:
         else
             copyFast(from_.get(), temp_->fd(), info_.st_size, control);
         keepTimes(temp_->fd(), info_);
+        // Before its flush, so that a power cut never brings a photo back as its writer's alone.
+        if (temp_->named())
+            temp_->takeUsualMode();
         struct stat copied {};
         if (::fstat(temp_->fd(), &copied) != 0)
             fail(errno);
@@ -363,6 +366,7 @@ void LinuxFileSystem::ClearLeftovers(const QString& folder)
     try {
         const Fd fd = openFolder(nativePath(folder));
         sweepStaleTempFiles(fd.get());
+        putBackAbandoned(fd.get());
     } catch (const StepFailed&) {
         // Housekeeping: the copy into this folder reports what is wrong with it.
     }

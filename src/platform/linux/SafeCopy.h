@@ -89,6 +89,10 @@ private:
     bool published_ = false;
 };
 
+// An open-file-description lock (F_OFD_SETLK, F_OFD_GETLK) of the given type
+// over the whole file; false with errno where it cannot be had.
+bool lockWhole(int fd, short type, int command);
+
 // Removes the temporary files that runs which are no longer alive left here,
 // and the names those runs had claimed but not yet filled.
 void sweepStaleTempFiles(int folder);
@@ -139,5 +143,8 @@ void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to);
 // only while it is still that very file, unchanged. See SafeCopyDelete.cpp.
 void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info, const struct timespec& lookedAt,
                      Hash read);
+// Puts the camera files that a run which is no longer alive had moved aside
+// to delete them back under their own names, where those are free.
+void putBackAbandoned(int folder);
 
 }  // namespace zandrel::safecopy

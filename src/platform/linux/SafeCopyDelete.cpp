@@ -10,7 +10,13 @@
 
 #include <QRandomGenerator>
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include <cerrno>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -23,6 +29,8 @@ namespace {
 
 constexpr char kAsidePrefix[] = ".zandrel-del-";
 constexpr int kAsideAttempts = 5;
+constexpr qsizetype kRandomLetters = 16;
+constexpr qsizetype kLongestName = 255;
 
 QString changedText() { return QStringLiteral("het bestand op de camera is veranderd sinds het gekopieerd werd"); }
 
@@ -54,19 +62,51 @@ bool timesTellChanges(int fd, const struct stat& info, const struct timespec& lo
     return keepsChangeTimes(fd) && info.st_ctim.tv_sec < lookedAt.tv_sec - 1;
 }
 
-QByteArray asideName()
+// The private name carries the camera file's own name, so that a run killed
+// before it could unlink the file lets the next one put it back: nothing tells
+// a power cut between the move and the unlink from a failed check.
+QByteArray asideName(const QByteArray& name)
 {
     static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray name = kAsidePrefix + QByteArray::number(::getpid()) + '-';
-    for (int i = 0; i < 16; ++i)
-        name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
-    return name;
+    QByteArray aside = kAsidePrefix + QByteArray::number(::getpid()) + '-';
+    for (qsizetype i = 0; i < kRandomLetters; ++i)
+        aside += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    return aside.size() + 1 + name.size() <= kLongestName ? aside + '-' + name : aside;
+}
+
+// The camera file's own name in a private name, and the run that gave it;
+// nothing when the name is not one of those.
+std::optional<std::pair<QByteArray, pid_t>> ownNameOf(const QByteArray& aside)
+{
+    if (!aside.startsWith(kAsidePrefix))
+        return std::nullopt;
+    const QByteArray rest = aside.mid(qsizetype(sizeof kAsidePrefix) - 1);
+    const qsizetype dash = rest.indexOf('-');
+    bool number = false;
+    const pid_t pid = dash > 0 ? pid_t(rest.left(dash).toLong(&number)) : 0;
+    const qsizetype nameAt = dash + 1 + kRandomLetters + 1;
+    if (!number || rest.size() <= nameAt || rest.at(nameAt - 1) != '-')
+        return std::nullopt;
+    return std::make_pair(rest.mid(nameAt), pid);
+}
+
+// The run that moves a camera file aside holds a lock on it until it has
+// unlinked it. Where the file system keeps no locks, its process is asked after.
+bool abandonedAside(int folder, const char* aside, pid_t mover)
+{
+    const Fd fd(::openat(folder, aside, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (fd.get() >= 0 && ::fcntl(fd.get(), F_OFD_GETLK, &lock) == 0)
+        return lock.l_type == F_UNLCK;
+    return mover != ::getpid() && ::kill(mover, 0) != 0 && errno == ESRCH;
 }
 
 QByteArray moveAside(int folder, const QByteArray& name)
 {
     for (int attempt = 0; attempt < kAsideAttempts; ++attempt) {
-        const QByteArray aside = asideName();
+        const QByteArray aside = asideName(name);
         try {
             renameNoReplace(folder, name, aside);
             return aside;
@@ -128,6 +168,7 @@ void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info
     const Fd folder(::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0)
         fail(errno);
+    lockWhole(source.get(), F_RDLCK, F_OFD_SETLK);  // tells a later run this file is still being deleted
     const QByteArray aside = moveAside(folder.get(), name);
     try {
         checkAside(folder.get(), aside, source.get(), info, lookedAt, read);
@@ -138,6 +179,38 @@ void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info
             fail(errno);
     } catch (const StepFailed& failure) {
         throw StepFailed{putBack(folder.get(), aside, name, failure.reason)};
+    }
+}
+
+void putBackAbandoned(int folder)
+{
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    std::vector<std::pair<QByteArray, QByteArray>> abandoned;
+    while (const dirent* entry = ::readdir(dir)) {
+        const auto own = ownNameOf(QByteArray(entry->d_name));
+        if (own && abandonedAside(folder, entry->d_name, own->second))
+            abandoned.emplace_back(entry->d_name, own->first);
+    }
+    ::closedir(dir);
+    for (const auto& [aside, name] : abandoned) {
+        try {
+            renameNoReplace(folder, aside, name);
+        } catch (const NameTaken&) {
+            // Where a file system has no rename that never replaces, the
+            // private name is claimed with an empty file first, and a run
+            // killed before it moved the camera file onto it left just that.
+            struct stat info {};
+            if (::fstatat(folder, aside.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)
+                && info.st_size == 0)
+                removeIfStill(folder, aside, info);
+        } catch (const StepFailed&) {
+        }
     }
 }
 

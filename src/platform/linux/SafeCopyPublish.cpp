@@ -112,7 +112,6 @@ void publish(int folder, TempFile& temp, const QByteArray& name)
     if (isTempName(name))
         throw NameTaken{};
     if (temp.named()) {
-        temp.takeUsualMode();
         publishNamed(folder, temp, name);
     } else {
         publishUnnamed(folder, temp.fd(), name);

@@ -90,14 +90,6 @@ const mode_t kMaskAtStart = [] {
 
 // An open file description's lock on the whole file: the kernel's own, so it
 // is seen by every process on this machine, in any pid namespace.
-bool lockWhole(int fd, short type, int command)
-{
-    struct flock lock {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    return ::fcntl(fd, command, &lock) == 0;
-}
-
 bool noUnnamedFiles(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS; }
 
 }  // namespace
@@ -254,6 +246,14 @@ bool isClaimOf(int folder, const char* name, const DeadRun& dead, struct stat& i
 }
 
 }  // namespace
+
+bool lockWhole(int fd, short type, int command)
+{
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd, command, &lock) == 0;
+}
 
 void sweepStaleTempFiles(int folder)
 {
