@@ -1,5 +1,6 @@
 #include "platform/windows/WindowsSafeCopy.h"
 
+#include "platform/NativePath.h"
 #include "platform/windows/Win32.h"
 
 #include <QRandomGenerator>
@@ -379,6 +380,8 @@ private:
         const QString name = target.mid(slash + 1);
         if (name.isEmpty())
             fail(QStringLiteral("het doel heeft geen bestandsnaam"));
+        if (!isPathText(name))  // Windows would take the name up to its NUL
+            failWith(ERROR_INVALID_NAME);
         if (longPath(slash < 0 ? QStringLiteral(".") : target.left(slash)) != folder_)
             fail(QStringLiteral("de kopie staat klaar in een andere map"));
         // The names of temporary files are kept free of photos, so that
