@@ -5,6 +5,7 @@
 
 #include <shellapi.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QUrl>
 
@@ -47,10 +48,11 @@ void WindowsLauncher::Launch(const QString& program, const QString& argument)
         started = openInBrowser(argument);
     } else {
         // One argument, no shell in between: blanks, commas and & reach the
-        // explorer as they stand.
+        // explorer as they stand. A folder made absolute by Qt has forward
+        // slashes, which the explorer does not take for a path.
         QProcess process;
         process.setProgram(program == QLatin1String("explorer") ? QStringLiteral("explorer.exe") : program);
-        process.setNativeArguments(quotedArgument(argument));
+        process.setNativeArguments(quotedArgument(QDir::toNativeSeparators(argument)));
         started = process.startDetached();
     }
     if (!started)
