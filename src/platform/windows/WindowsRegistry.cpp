@@ -38,22 +38,26 @@ private:
     HKEY key_ = nullptr;
 };
 
-// The 64-bit view: where a 64-bit program and the system's own registry tools look.
-constexpr REGSAM kView = KEY_WOW64_64KEY;
+using Place = WindowsRegistryService::Place;
 
-bool openKey(std::uint32_t root, const QString& path, REGSAM access, Key& key)
+// The 64-bit view, where a 64-bit program and the system's own registry tools
+// look, unless the place is the one 32-bit programs see.
+REGSAM viewOf(const Place& place) { return place.view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
+
+bool openKey(const Place& place, const QString& key, REGSAM access, Key& found)
 {
     HKEY opened = nullptr;
-    const LSTATUS status = ::RegOpenKeyExW(rootKey(root), win32::wide(path).c_str(), 0, access | kView, &opened);
-    return key.take(status, opened);
+    const LSTATUS status = ::RegOpenKeyExW(rootKey(place.root), win32::wide(place.prefix + key).c_str(), 0,
+                                           access | viewOf(place), &opened);
+    return found.take(status, opened);
 }
 
-bool createKey(std::uint32_t root, const QString& path, Key& key)
+bool createKey(const Place& place, const QString& key, Key& created)
 {
-    HKEY created = nullptr;
-    const LSTATUS status = ::RegCreateKeyExW(rootKey(root), win32::wide(path).c_str(), 0, nullptr, 0,
-                                             KEY_READ | KEY_WRITE | kView, nullptr, &created, nullptr);
-    return key.take(status, created);
+    HKEY made = nullptr;
+    const LSTATUS status = ::RegCreateKeyExW(rootKey(place.root), win32::wide(place.prefix + key).c_str(), 0, nullptr,
+                                             0, KEY_READ | KEY_WRITE | viewOf(place), nullptr, &made, nullptr);
+    return created.take(status, made);
 }
 
 // Every value of from written into to, as it stands.
@@ -84,7 +88,7 @@ public:
     void takeOver(const QString& key)
     {
         Key own, earlier;
-        if (!openKey(places_.front().root, places_.front().prefix + key, KEY_QUERY_VALUE, own)
+        if (!openKey(places_.front(), key, KEY_QUERY_VALUE, own)
             && openForReading(kLocalMachine, key, KEY_QUERY_VALUE, earlier))
             openForWriting(kLocalMachine, key, own);
     }
@@ -135,18 +139,18 @@ public:
 
 private:
     // A key of any hive but HKEY_LOCAL_MACHINE is where the program says.
-    std::vector<WindowsRegistryService::Place> placesOf(std::uint32_t hive) const
+    std::vector<Place> placesOf(std::uint32_t hive) const
     {
         if (hive == kLocalMachine)
             return places_;
-        return {{hive, QString()}};
+        return {{hive, QString(), false}};
     }
 
     // The first place that has the key.
     bool openForReading(std::uint32_t hive, const QString& key, REGSAM access, Key& found)
     {
         for (const auto& place : placesOf(hive))
-            if (openKey(place.root, place.prefix + key, access, found))
+            if (openKey(place, key, access, found))
                 return true;
         return false;
     }
@@ -156,13 +160,13 @@ private:
     {
         const auto places = placesOf(hive);
         const auto& own = places.front();
-        if (openKey(own.root, own.prefix + key, KEY_READ | KEY_WRITE, target))
+        if (openKey(own, key, KEY_READ | KEY_WRITE, target))
             return true;
-        if (!createKey(own.root, own.prefix + key, target))
+        if (!createKey(own, key, target))
             return false;
         for (auto place = places.begin() + 1; place != places.end(); ++place) {
             Key earlier;
-            if (openKey(place->root, place->prefix + key, KEY_READ, earlier)) {
+            if (openKey(*place, key, KEY_READ, earlier)) {
                 copyValues(earlier.get(), target.get());
                 break;
             }
@@ -182,9 +186,12 @@ WindowsRegistryService::WindowsRegistryService(QString settingsKey, std::vector<
 
 std::vector<WindowsRegistryService::Place> WindowsRegistryService::systemPlaces()
 {
-    return {{kCurrentUser, QString()},
-            {kLocalMachine, QString()},
-            {kCurrentUser, QStringLiteral("Software\\Classes\\VirtualStore\\MACHINE\\")}};
+    // An earlier 32-bit edition may have seen the machine's part as 32-bit
+    // programs do, in its WOW6432Node.
+    return {{kCurrentUser, QString(), false},
+            {kLocalMachine, QString(), false},
+            {kLocalMachine, QString(), true},
+            {kCurrentUser, QStringLiteral("Software\\Classes\\VirtualStore\\MACHINE\\"), false}};
 }
 
 std::unique_ptr<Registry> WindowsRegistryService::Connect()

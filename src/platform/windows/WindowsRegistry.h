@@ -18,10 +18,12 @@ namespace zandrel {
 class WindowsRegistryService : public RegistryService {
 public:
     // Where a key asked for under HKEY_LOCAL_MACHINE is looked for: a root key
-    // (one of the predefined handles, as a number) and a path put before the key.
+    // (one of the predefined handles, as a number), a path put before the key,
+    // and whether it is the registry as 32-bit programs see it.
     struct Place {
         std::uint32_t root;
         QString prefix;
+        bool view32 = false;
     };
     // The user's copy first; it alone is written.
     explicit WindowsRegistryService(QString settingsKey = QStringLiteral("SOFTWARE\\Zandrel"),
