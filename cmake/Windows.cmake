@@ -118,6 +118,8 @@ set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_MUI_FINISHPAGE_RUN zandrel.exe)
 set(CPACK_NSIS_URL_INFO_ABOUT "${ZANDREL_DOWNLOAD_PAGE}")
+# A 64-bit installer for a 64-bit program: Wine without its 32-bit part runs it too.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 # CPack's own template asks for administrator rights and, for an administrator
 # (which Wine's user is), installs for all users: a copy of it installs for the
 # current user only, with the uninstall entry under HKEY_CURRENT_USER.

@@ -36,15 +36,10 @@ void addMissingFonts()
     };
     const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
     const QStringList installed = QFontDatabase::families();
-    bool added = false;
     for (const auto& font : fonts) {
         if (!installed.contains(QLatin1String(font.family)) && folder.exists(QLatin1String(font.file)))
-            added |= QFontDatabase::addApplicationFont(folder.filePath(QLatin1String(font.file))) >= 0;
+            QFontDatabase::addApplicationFont(folder.filePath(QLatin1String(font.file)));
     }
-    // The status line asks for "MS Sans Serif", which Linux's fontconfig answers
-    // with DejaVu Sans; Windows' own is a bitmap font of other widths.
-    if (added)
-        QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"));
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ check() {  # check DESCRIPTION COMMAND...
   if "$@"; then pass "$what"; else fail "$what"; fi
 }
 finish() { echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]; exit $?; }
+quiet() { "$@" >/dev/null 2>&1; }
 
 missing=()
 for tool in wine wineserver Xvfb xdotool xwininfo import compare unzip python3; do
@@ -148,7 +149,7 @@ installed=$(winepath -u "$user_dir\\Programs\\Zandrel\\zandrel.exe" 2>/dev/null)
 check "the installer put zandrel.exe under %LOCALAPPDATA%\\Programs\\Zandrel" [ -f "$installed" ]
 start_menu=$(winepath -u "$(wine cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs" 2>/dev/null)
 check "the installer made a Start-menu entry" bash -c "find \"$start_menu\" -iname 'Zandrel*.lnk' | grep -q ."
-check "the uninstall entry is the user's" wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zandrel'
+check "the uninstall entry is the user's" quiet wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zandrel'
 if [ -f "$installed" ] && start_app "$installed"; then
   pass "the installed program starts"
   shot installed

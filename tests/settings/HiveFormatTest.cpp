@@ -63,6 +63,8 @@ TEST(HiveFormat, ReadsAWindowsExportAndRewritesItKeepingWhatItDoesNotKnow)
 {
     Hive hive;
     qunsetenv("ZANDREL_NOT_SET");
+    if (!qEnvironmentVariableIsSet("HOME"))  // Windows has none of its own
+        qputenv("HOME", QDir::homePath().toUtf8());
     const QString exported = QStringLiteral(
         "Windows Registry Editor Version 5.00\n"
         "\n"
