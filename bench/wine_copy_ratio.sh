@@ -9,8 +9,8 @@ set -euo pipefail
 linux=$(readlink -f "$1")/bench/copy_run_once
 windows=$(readlink -f "$2")/bench/copy_run_once.exe
 rounds=${3:-5}
-emulator=$(sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$2/CMakeCache.txt")
-[ -n "$emulator" ] || emulator=$(grep -o '[^ ;"]*wine-run.sh' "$2/CMakeCache.txt" | head -n1)
+# The cross prefix's wine-run.sh, beside the toolchain file the build was made with.
+emulator=$(dirname "$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$2/CMakeCache.txt")")/wine-run.sh
 work=$(mktemp -d /tmp/zandrel-wine-ratio.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen
@@ -20,7 +20,7 @@ run_linux() { "$linux" "$1" "$2"; }
 run_windows() { "$emulator" "$windows" "$(winpath "$1")" "$(winpath "$2")" | tr -d '\r'; }
 stats() {  # median, lowest and highest of the numbers on stdin
   sort -g | awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2;
-                   printf "%.3f %.3f %.3f", m, v[1], v[NR] }'
+                   printf "%.3f %.3f %.3f\n", m, v[1], v[NR] }'
 }
 
 measure() {  # measure NAME COUNT KILOBYTES
