@@ -1,8 +1,7 @@
+#include "app/Fonts.h"
 #include "app/Zandrel.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -22,26 +21,6 @@ void translateQtIntoDutch(QApplication& app, QTranslator& translator)
     }
 }
 
-// The fixed layout was drawn for these fonts' widths. A system that lacks one
-// (Windows) gets the copy that comes beside the program.
-void addMissingFonts()
-{
-    const struct {
-        const char* family;
-        const char* file;
-    } fonts[] = {
-        {"Liberation Sans", "LiberationSans-Regular.ttf"},
-        {"DejaVu Sans", "DejaVuSans.ttf"},
-        {"DejaVu Sans", "DejaVuSans-BoldOblique.ttf"},
-    };
-    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
-    const QStringList installed = QFontDatabase::families();
-    for (const auto& font : fonts) {
-        if (!installed.contains(QLatin1String(font.family)) && folder.exists(QLatin1String(font.file)))
-            QFontDatabase::addApplicationFont(folder.filePath(QLatin1String(font.file)));
-    }
-}
-
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -50,7 +29,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Zandrel"));
     QApplication::setApplicationVersion(QStringLiteral(ZANDREL_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(ZANDREL_APP_ID));
-    addMissingFonts();
+    zandrel::addMissingFonts(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
     QTranslator qtTranslation;
     translateQtIntoDutch(app, qtTranslation);
     zandrel::Zandrel window(zandrel::Platform::System());
