@@ -1,3 +1,4 @@
+#include "platform/FileSystemFixture.h"
 #include "platform/SafeCopyFixture.h"
 
 namespace zandrel::test {
@@ -20,7 +21,7 @@ TEST_P(SafeCopyTest, CopiesBytesAndTimeAndLeavesNothingElse)
 
 TEST_P(SafeCopyTest, TakesAwkwardNamesAndDoubledSeparators)
 {
-    const QString name = QStringLiteral("zomer 'één' \"twee\" ; $(touch x).jpg");
+    const QString name = allowedName(QStringLiteral("zomer 'één' \"twee\" ; $(touch x).jpg"));
     const QString source = shoot(name, "photo");
     fs.CopyFile(source, photos() + QStringLiteral("//") + name, GetParam());
     expectCopied(source, inPhotos(name), "photo");
@@ -45,8 +46,9 @@ TEST_P(SafeCopyTest, ReportsWhatCannotBeCopiedAndWhere)
         fs.CopyFile(inCamera(QStringLiteral("weg.jpg")), target, GetParam());
         FAIL() << "a missing source was copied";
     } catch (const PlatformError& error) {
-        EXPECT_EQ(error.text(), QStringLiteral("Kan '%1' niet kopiëren naar '%2': No such file or directory")
-                                    .arg(inCamera(QStringLiteral("weg.jpg")), target));
+        // What and where, then the system's own reason, in its own words.
+        const QString what = QStringLiteral("Kan '%1' niet kopiëren naar '%2': ").arg(inCamera(QStringLiteral("weg.jpg")), target);
+        EXPECT_TRUE(error.text().startsWith(what) && error.text().size() > what.size()) << error.what();
     }
     EXPECT_THROW(fs.CopyFile(source, photos() + QStringLiteral("/weg/a.jpg"), GetParam()), PlatformError);
     EXPECT_THROW(fs.CopyFile(camera(), target, GetParam()), PlatformError);
