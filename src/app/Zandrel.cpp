@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QHash>
 #include <QLabel>
@@ -38,9 +39,12 @@ QFont dialogFont()
     return font;
 }
 
+// Linux's fontconfig answers "MS Sans Serif" with DejaVu Sans; Windows' own is a
+// bitmap font that does not scale to this size, so DejaVu Sans is asked for there.
 QFont statusFont()
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    const QString classic = QStringLiteral("MS Sans Serif");
+    QFont font(QFontDatabase::isSmoothlyScalable(classic) ? classic : QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(13.5);
     return font;

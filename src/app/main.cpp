@@ -1,3 +1,4 @@
+#include "app/Fonts.h"
 #include "app/Zandrel.h"
 
 #include <QApplication>
@@ -7,11 +8,17 @@
 namespace {
 
 // Every text of the window is Dutch; Qt's own Dutch translation makes the
-// standard buttons of the message boxes read Ja, Nee and OK to match.
+// standard buttons of the message boxes read Ja, Nee and OK to match. Where Qt
+// has no translations folder of its own (Windows), it comes beside the program.
 void translateQtIntoDutch(QApplication& app, QTranslator& translator)
 {
-    if (translator.load(QStringLiteral("qtbase_nl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&translator);
+    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
+    for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath), besideProgram}) {
+        if (translator.load(QStringLiteral("qtbase_nl"), folder)) {
+            app.installTranslator(&translator);
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -22,6 +29,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Zandrel"));
     QApplication::setApplicationVersion(QStringLiteral(ZANDREL_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(ZANDREL_APP_ID));
+    zandrel::addMissingFonts(QCoreApplication::applicationDirPath() + QStringLiteral("/fonts"));
     QTranslator qtTranslation;
     translateQtIntoDutch(app, qtTranslation);
     zandrel::Zandrel window(zandrel::Platform::System());

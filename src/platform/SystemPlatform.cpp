@@ -2,7 +2,6 @@
 
 #include "platform/SystemServices.h"
 #include "platform/portable/ExivPictureLoader.h"
-#include "platform/portable/HiveRegistry.h"
 #include "platform/portable/QtMessageBox.h"
 #include "platform/portable/SystemClock.h"
 
@@ -13,7 +12,7 @@ namespace zandrel {
 Platform Platform::System()
 {
     return Platform{makeSystemFileSystem(),
-                    std::make_shared<HiveRegistryService>(HiveRegistryService::defaultHivePath()),
+                    makeSystemRegistry(),
                     makeSystemLauncher(),
                     std::make_shared<QtMessageBox>(),
                     std::make_shared<ExivPictureLoader>(),

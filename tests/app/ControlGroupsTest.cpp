@@ -67,8 +67,8 @@ TEST(FolderOpening, FotoboekOpensTheSubfolderOnlyWhenItExists)
     w.Fotoboek_Click();
     ASSERT_EQ(t.launcher->launches.size(), 3u);
     EXPECT_EQ(t.launcher->launches[0].argument, photos);
-    EXPECT_EQ(t.launcher->launches[1].argument, photos + QStringLiteral("/2006 Juni"));
-    EXPECT_EQ(t.launcher->launches[2].argument, photos + QStringLiteral("/")) << "an empty name keeps the separator";
+    EXPECT_EQ(t.launcher->launches[1].argument, joinPath(photos, QStringLiteral("2006 Juni")));
+    EXPECT_EQ(t.launcher->launches[2].argument, photos + kPathSeparator) << "an empty name keeps the separator";
 }
 
 TEST(FolderOpening, FotoboekFallsBackToAPhotoFolderThatDoesNotExist)

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -91,7 +92,7 @@ void HookedFileSystem::DeleteFile(const QString& path)
 void HookedFileSystem::log(const QString& step, const QString& path)
 {
     const std::lock_guard<std::mutex> lock(mutex_);
-    steps_ << step + QLatin1Char(' ') + path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    steps_ << step + QLatin1Char(' ') + QFileInfo(path).fileName();
 }
 
 QStringList HookedFileSystem::steps() const

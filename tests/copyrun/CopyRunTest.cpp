@@ -61,7 +61,7 @@ TEST(CopyRunProgress, EndsGreenWithTheCheckRedoneAndTheFolderOpened)
     EXPECT_EQ(f.cameraNames(), QStringList({"IMG_0001.JPG", "IMG_0002.JPG"}));
     EXPECT_EQ(f.targetBytes("IMG_0002.JPG"), f.originals["IMG_0002.JPG"]);
     ASSERT_EQ(f.t.launcher->launches.size(), 1u);
-    EXPECT_EQ(f.t.launcher->launches[0].argument, f.photos + "/2026 December");
+    EXPECT_EQ(f.t.launcher->launches[0].argument, joinPath(f.photos, "2026 December"));
 }
 
 TEST(CopyRunNames, TakenNamesGetTheNextNumberAndMessageShowsTheCameraName)
@@ -138,10 +138,10 @@ TEST(CopyRunFolders, EmptySubfolderCopiesIntoThePhotoFolderThroughADoubledSepara
     QStringList targets;
     fs->beforeCopy = [&](const QString&, const QString& target) { targets << target; };
     f.run();
-    EXPECT_EQ(targets, QStringList({f.photos + "//a.avi"}));
+    EXPECT_EQ(targets, QStringList({f.photos + kPathSeparator + kPathSeparator + "a.avi"}));
     EXPECT_EQ(QDir(f.photos).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"a.avi"}));
     ASSERT_EQ(f.t.launcher->launches.size(), 1u);
-    EXPECT_EQ(f.t.launcher->launches[0].argument, f.photos + "/");
+    EXPECT_EQ(f.t.launcher->launches[0].argument, f.photos + kPathSeparator);
 }
 
 TEST(CopyRunFolders, CameraMissingAtTheClickCopiesNothingAndEndsGreen)
@@ -198,7 +198,7 @@ TEST(CopyRunEmptying, FilesAddedDuringTheRunAreCountedAtOnce)
     for (int n = 0; n < 10; ++n)
         f.cameraFile(QStringLiteral("%1.dat").arg(n), 100);
     fs->beforeCopy = [&](const QString& source, const QString&) {
-        if (source.endsWith("/1.dat"))
+        if (source.endsWith(kPathSeparator + QStringLiteral("1.dat")))
             QTimer::singleShot(0, [&] {
                 for (const char* name : {"x.dat", "y.dat", "z.dat"})
                     f.t.makeFile(QStringLiteral("camera/") + name, "new");
@@ -301,7 +301,7 @@ TEST(CopyRunPreview, ShowsTheCopyOfJpgFilesAndClearsForOthers)
     f.cameraFile("f.jpeg", smallJpeg(Qt::green));
     ShownPictures shown(f.window().Image1);
     f.run();
-    EXPECT_EQ(f.loader->paths, QStringList({f.target() + "/a-1.JPG", f.target() + "/c.Jpg", f.target() + "/e.jpg"}));
+    EXPECT_EQ(f.loader->paths, QStringList({joinPath(f.target(), "a-1.JPG"), joinPath(f.target(), "c.Jpg"), joinPath(f.target(), "e.jpg")}));
     EXPECT_EQ(shown.states, std::vector<bool>({false, true, false, true, false, true, false}));
 }
 
@@ -365,9 +365,9 @@ TEST(CopyRunOverlap, TheCardReadsAheadWhileEachCameraFileGoesOnlyAfterItsOwnCopy
     OverlapFixture f(std::make_shared<HookedFileSystem>());
     // The first copy's check waits until the card streams the third file.
     std::atomic<bool> thirdStaged{false};
-    f.fs->whileStaging = [&](const QString& source) { thirdStaged = thirdStaged || source.endsWith("/3.dat"); };
+    f.fs->whileStaging = [&](const QString& source) { thirdStaged = thirdStaged || source.endsWith(kPathSeparator + QStringLiteral("3.dat")); };
     f.fs->whileVerifying = [&](const QString& source) {
-        if (source.endsWith("/1.dat"))
+        if (source.endsWith(kPathSeparator + QStringLiteral("1.dat")))
             waitFor(thirdStaged);
     };
     f.run();
@@ -392,9 +392,9 @@ TEST(CopyRunOverlap, AFailureStopsAtItsFileAndWhatWasReadAheadLeavesNothing)
 {
     OverlapFixture f(std::make_shared<HookedFileSystem>());
     std::atomic<bool> sixthStaged{false};
-    f.fs->whileStaging = [&](const QString& source) { sixthStaged = sixthStaged || source.endsWith("/6.dat"); };
+    f.fs->whileStaging = [&](const QString& source) { sixthStaged = sixthStaged || source.endsWith(kPathSeparator + QStringLiteral("6.dat")); };
     f.fs->whileVerifying = [&](const QString& source) {
-        if (!source.endsWith("/3.dat"))
+        if (!source.endsWith(kPathSeparator + QStringLiteral("3.dat")))
             return;
         waitFor(sixthStaged);
         throw PlatformError(QStringLiteral("de schijf weigert"));
@@ -438,7 +438,7 @@ TEST(CopyRunEvents, AClickDuringALongCopyWaitsForTheFilesEventPassWhileTheWindow
     bool answeredWhileCopying = false;
     QObject context;
     fs->whileStaging = [&](const QString& source) {
-        if (!source.endsWith("/1.dat"))
+        if (!source.endsWith(kPathSeparator + QStringLiteral("1.dat")))
             return;
         copying = true;
         clickOn(f.window().sPreview.widget());

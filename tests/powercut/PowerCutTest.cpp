@@ -8,6 +8,7 @@
 //   POWERCUT_CUTS=n      how many cuts to make (500)
 //   POWERCUT_TRIAL=text  one trial again, as a failure printed it
 #include "support/RealSystem.h"
+#include "support/linux/LinuxSystem.h"
 #include "support/TestWindow.h"
 
 #include <QDir>

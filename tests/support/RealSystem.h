@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/FileSystem.h"
-#include "platform/linux/SafeCopy.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,15 +40,9 @@ Finished runToEnd(const QString& program, const QStringList& arguments);
 
 // This test program started again with only the tests that `filter` selects,
 // disabled ones included, the given variables added to its environment, and
-// run under the wrapper command (setpriv, strace) when there is one.
+// run under the wrapper command when there is one.
 std::unique_ptr<QProcess> startTestChild(const QString& filter, const std::map<QString, QString>& variables,
                                          const QStringList& wrapper = {});
-// A wrapper that drops root's rights, which ignore file permissions; empty when not root.
-QStringList asOtherUser();
-bool straceWorks();
-
-// Holds the file the way a live writer does, from any process or pid namespace.
-safecopy::Fd holdAsWriter(const QString& path);
 
 // A file of the given bytes; the folder must exist.
 void writeFile(const QString& path, const QByteArray& bytes);
@@ -59,48 +52,5 @@ QByteArray readFile(const QString& path);
 QByteArray randomBytes(qsizetype size);
 // Every name in the folder, hidden ones included, in name order.
 QStringList entries(const QString& folder);
-
-// A small tmpfs, for a disk that fills up: on a fresh folder, or on the given
-// folder (created when missing). Unmounted when dropped; needs root.
-class TmpfsMount {
-public:
-    explicit TmpfsMount(qint64 bytes);
-    TmpfsMount(const QString& folder, qint64 bytes);
-    ~TmpfsMount();
-    TmpfsMount(const TmpfsMount&) = delete;
-    TmpfsMount& operator=(const TmpfsMount&) = delete;
-
-    bool mounted() const { return mounted_; }
-    QString path() const { return folder_; }
-    QString problem;  // why it could not be mounted
-
-private:
-    void mount(const QByteArray& options);
-
-    QTemporaryDir dir_;
-    QString folder_;
-    bool mounted_ = false;
-};
-
-// An exFAT image on a loop device, mounted through FUSE the way photo disks
-// usually are; unmounted and detached when dropped.
-class ExfatMount {
-public:
-    explicit ExfatMount(int megabytes = 64);
-    ~ExfatMount();
-    ExfatMount(const ExfatMount&) = delete;
-    ExfatMount& operator=(const ExfatMount&) = delete;
-
-    bool mounted() const { return mounted_; }
-    QString path() const { return work_.filePath(QStringLiteral("disk")); }
-    QString problem;
-
-private:
-    bool setUp(int megabytes);
-
-    QTemporaryDir work_;
-    QString device_;
-    bool mounted_ = false;
-};
 
 }  // namespace zandrel::test

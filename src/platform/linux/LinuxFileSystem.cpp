@@ -1,6 +1,6 @@
 #include "platform/linux/LinuxFileSystem.h"
 
-#include "platform/NativePath.h"
+#include "platform/linux/NativePath.h"
 
 #include <QFile>
 #include <QStorageInfo>

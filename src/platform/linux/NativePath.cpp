@@ -1,4 +1,4 @@
-#include "platform/NativePath.h"
+#include "platform/linux/NativePath.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 
 #include "platform/linux/LinkRule.h"
 #include "platform/linux/LinuxFileSystem.h"
-#include "platform/NativePath.h"
+#include "platform/linux/NativePath.h"
 
 #include <QFile>
 

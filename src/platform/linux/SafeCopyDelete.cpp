@@ -6,7 +6,7 @@
 // doubt it is put back.
 #include "platform/linux/SafeCopy.h"
 
-#include "platform/NativePath.h"
+#include "platform/linux/NativePath.h"
 
 #include <QRandomGenerator>
 

@@ -1,6 +1,6 @@
 #include "platform/linux/SafeCopy.h"
 
-#include "platform/NativePath.h"
+#include "platform/linux/NativePath.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>

@@ -7,6 +7,8 @@
 #include <QImageReader>
 #include <QTransform>
 
+#include <utility>
+
 namespace zandrel {
 
 namespace {
@@ -44,12 +46,38 @@ int exifOrientation(const Exiv2::ExifData& exif)
     return found == exif.end() ? 1 : int(exiv2::integer(*found));
 }
 
+// The file's bytes, for Exiv2: it opens files by narrow path only, which on
+// Windows cannot name every file. A mapping costs nothing until a page is
+// read, and Exiv2 reads little more than the EXIF block.
+class FileBytes {
+public:
+    explicit FileBytes(const QString& path)
+    {
+        if (!openForReading(file_, path))
+            return;
+        if (uchar* mapped = file_.map(0, file_.size()))
+            bytes_ = {mapped, file_.size()};
+        else  // a file system that cannot map files
+            bytes_ = {reinterpret_cast<const uchar*>((copy_ = file_.readAll()).constData()), copy_.size()};
+    }
+    QFile& file() { return file_; }
+    const Exiv2::byte* data() const { return bytes_.first; }
+    qint64 size() const { return bytes_.second; }
+
+private:
+    QFile file_;
+    QByteArray copy_;
+    std::pair<const uchar*, qint64> bytes_{nullptr, 0};
+};
+
 // The thumbnail the camera wrote into the EXIF block; a null image when there is none.
-QImage embeddedThumbnail(const QString& path)
+QImage embeddedThumbnail(const FileBytes& bytes)
 {
     keepExiv2Quiet();
+    if (bytes.size() == 0)
+        return QImage();
     try {
-        auto image = Exiv2::ImageFactory::open(nativePath(path).toStdString());
+        auto image = Exiv2::ImageFactory::open(bytes.data(), bytes.size());
         image->readMetadata();
         const Exiv2::ExifThumbC thumbnail(image->exifData());
         return upright(QImage::fromData(exiv2::bytes(thumbnail.copy())), exifOrientation(image->exifData()));
@@ -60,10 +88,9 @@ QImage embeddedThumbnail(const QString& path)
 
 // Decoding the full image costs far more than copying it; JPEG can at least
 // decode straight at a fraction of its size.
-QImage decodedAtBoxSize(const QString& path, QSize boxSize)
+QImage decodedAtBoxSize(QFile& file, QSize boxSize)
 {
-    QFile file;
-    if (!openForReading(file, path))
+    if (!file.isOpen() || !file.seek(0))
         return QImage();
     QImageReader reader(&file);
     if (reader.format() != "jpeg")
@@ -80,10 +107,11 @@ QImage decodedAtBoxSize(const QString& path, QSize boxSize)
 
 QImage ExivPictureLoader::LoadPicture(const QString& path, QSize boxSize)
 {
-    const QImage thumbnail = embeddedThumbnail(path);
+    FileBytes bytes(path);
+    const QImage thumbnail = embeddedThumbnail(bytes);
     if (!thumbnail.isNull())
         return thumbnail;
-    return decodedAtBoxSize(path, boxSize);
+    return decodedAtBoxSize(bytes.file(), boxSize);
 }
 
 }  // namespace zandrel

@@ -76,19 +76,6 @@ private:
 
 HiveRegistryService::HiveRegistryService(QString hivePath) : hivePath_(std::move(hivePath)) {}
 
-QString HiveRegistryService::defaultHivePath()
-{
-    // A relative XDG_CONFIG_HOME is to be ignored, like an unset one.
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (QDir::isRelativePath(config)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (QDir::isRelativePath(home))
-            return QString();
-        config = home + QStringLiteral("/.config");
-    }
-    return config + QStringLiteral("/zandrel/registry.reg");
-}
-
 std::unique_ptr<Registry> HiveRegistryService::Connect()
 {
     if (hivePath_.isEmpty())

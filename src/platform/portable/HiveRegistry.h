@@ -9,9 +9,6 @@ namespace zandrel {
 class HiveRegistryService : public RegistryService {
 public:
     explicit HiveRegistryService(QString hivePath);
-    // $XDG_CONFIG_HOME/zandrel/registry.reg, by default ~/.config/...; empty
-    // when neither names an absolute folder.
-    static QString defaultHivePath();
     // Throws PlatformError when there is no hive location at all.
     std::unique_ptr<Registry> Connect() override;
 

@@ -1,6 +1,6 @@
 #include "platform/portable/HiveFile.h"
 #include "settings/SettingsTestSupport.h"
-#include "support/RealSystem.h"
+#include "support/linux/LinuxSystem.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // Faults made for real in a child process that copies one file: single system
 // calls failed by strace, another writer taking the name mid-copy, and the
 // copying process killed mid-copy.
-#include "support/RealSystem.h"
+#include "support/linux/LinuxSystem.h"
 
 #include "platform/Platform.h"
 

@@ -4,7 +4,7 @@
 // test program itself, running its disabled child test on folders named in its
 // environment.
 #include "copyrun/CopyRunSupport.h"
-#include "platform/linux/SafeCopy.h"
+#include "support/linux/LinuxSystem.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

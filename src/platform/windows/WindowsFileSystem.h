@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <mutex>
+#include <string>
+#include <set>
+
+namespace zandrel {
+
+class WindowsFileSystem : public FileSystem {
+public:
+    bool FolderExists(const QString& path) override;
+    bool FileExists(const QString& path) override;
+    std::unique_ptr<Folder> GetFolder(const QString& path) override;
+    // "E:" for a path on a drive letter, "\\server\share" for one on a share.
+    QString GetDriveName(const QString& path) override;
+    Drive GetDrive(const QString& driveName) override;
+    void CreateFolder(const QString& path) override;
+    void CopyFile(const QString& source, const QString& target, CopyCheck check) override;
+    void DeleteFile(const QString& path) override;
+    std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
+                                          const CopyControl& control) override;
+
+private:
+    void sweepOnce(const QString& folder);
+
+    std::mutex sweptMutex_;  // copies are staged on several threads
+    std::set<std::wstring> sweptFolders_;  // folders already cleared of dead runs' temporary files
+};
+
+}  // namespace zandrel
