@@ -7,7 +7,6 @@
 #include <QImageReader>
 #include <QTransform>
 
-#include <utility>
 
 namespace zandrel {
 
@@ -46,44 +45,38 @@ int exifOrientation(const Exiv2::ExifData& exif)
     return found == exif.end() ? 1 : int(exiv2::integer(*found));
 }
 
-// The file's bytes, for Exiv2: it opens files by narrow path only, which on
-// Windows cannot name every file. A mapping costs nothing until a page is
-// read, and Exiv2 reads little more than the EXIF block.
-class FileBytes {
-public:
-    explicit FileBytes(const QString& path)
-    {
-        if (!openForReading(file_, path))
-            return;
-        if (uchar* mapped = file_.map(0, file_.size()))
-            bytes_ = {mapped, file_.size()};
-        else  // a file system that cannot map files
-            bytes_ = {reinterpret_cast<const uchar*>((copy_ = file_.readAll()).constData()), copy_.size()};
-    }
-    QFile& file() { return file_; }
-    const Exiv2::byte* data() const { return bytes_.first; }
-    qint64 size() const { return bytes_.second; }
+// Exiv2 opens files by narrow path only, which on Windows cannot name every
+// file, so it is handed the file's bytes: first the head, where the metadata
+// are, and the whole file only when they reach further. Read, not mapped: a
+// mapped file cut short by a pulled disk would end the program.
+constexpr qint64 kHeadBytes = 256 * 1024;
+constexpr qint64 kLargestWhole = 64 * 1024 * 1024;
 
-private:
-    QFile file_;
-    QByteArray copy_;
-    std::pair<const uchar*, qint64> bytes_{nullptr, 0};
-};
-
-// The thumbnail the camera wrote into the EXIF block; a null image when there is none.
-QImage embeddedThumbnail(const FileBytes& bytes)
+QImage thumbnailIn(const QByteArray& bytes)
 {
-    keepExiv2Quiet();
-    if (bytes.size() == 0)
+    if (bytes.isEmpty())
         return QImage();
     try {
-        auto image = Exiv2::ImageFactory::open(bytes.data(), bytes.size());
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.constData()), bytes.size());
         image->readMetadata();
         const Exiv2::ExifThumbC thumbnail(image->exifData());
         return upright(QImage::fromData(exiv2::bytes(thumbnail.copy())), exifOrientation(image->exifData()));
     } catch (const std::exception&) {
         return QImage();
     }
+}
+
+// The thumbnail the camera wrote into the EXIF block; a null image when there is none.
+QImage embeddedThumbnail(QFile& file)
+{
+    keepExiv2Quiet();
+    if (!file.isOpen())
+        return QImage();
+    const QByteArray head = file.read(kHeadBytes);
+    const QImage thumbnail = thumbnailIn(head);
+    if (!thumbnail.isNull() || file.size() <= head.size() || file.size() > kLargestWhole || !file.seek(0))
+        return thumbnail;
+    return thumbnailIn(file.readAll());
 }
 
 // Decoding the full image costs far more than copying it; JPEG can at least
@@ -107,12 +100,12 @@ QImage decodedAtBoxSize(QFile& file, QSize boxSize)
 
 QImage ExivPictureLoader::LoadPicture(const QString& path, QSize boxSize)
 {
-    FileBytes bytes(path);
-    const QImage thumbnail = embeddedThumbnail(bytes);
+    QFile file;
+    openForReading(file, path);
+    const QImage thumbnail = embeddedThumbnail(file);
     if (!thumbnail.isNull())
         return thumbnail;
-    return decodedAtBoxSize(bytes.file(), boxSize);
+    return decodedAtBoxSize(file, boxSize);
 }
 
 }  // namespace zandrel
-
