@@ -75,6 +75,8 @@ case "${1:-}" in
     install_missing "${run_packages[@]}" "${test_packages[@]}"
     build build -DBUILD_TESTING=ON
     ctest --test-dir build --output-on-failure ;;
+  packages)  # what `test` installs, and nothing more: CI readies a fresh system with it
+    install_missing "${run_packages[@]}" "${test_packages[@]}" ;;
   sanitize)
     install_missing "${run_packages[@]}" "${test_packages[@]}"
     build build-asan -DZANDREL_SANITIZE=ON
@@ -114,6 +116,6 @@ case "${1:-}" in
     [ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
     ctest --test-dir build-windows --output-on-failure ;;
   *)
-    echo "usage: $0 start|test|sanitize|windows" >&2
+    echo "usage: $0 start|test|sanitize|windows|packages" >&2
     exit 2 ;;
 esac
