@@ -190,28 +190,6 @@ TEST(CopyRunEmptying, CountsDownFromTheCameraAndChecksEachCopyOnDisk)
     f.expectNothingLost();
 }
 
-TEST(CopyRunEmptying, FilesAddedDuringTheRunAreCountedAtOnce)
-{
-    auto fs = std::make_shared<HookedFileSystem>();
-    CopyRunFixture f(fs);
-    f.setTicks(true, false);
-    for (int n = 0; n < 10; ++n)
-        f.cameraFile(QStringLiteral("%1.dat").arg(n), 100);
-    fs->beforeCopy = [&](const QString& source, const QString&) {
-        if (source.endsWith(kPathSeparator + QStringLiteral("1.dat")))
-            QTimer::singleShot(0, [&] {
-                for (const char* name : {"x.dat", "y.dat", "z.dat"})
-                    f.t.makeFile(QStringLiteral("camera/") + name, "new");
-            });
-    };
-    ShownTexts count(f.window().sAantal);
-    f.run();
-    // After the second copy: 8 left of the 10, and the 3 new ones.
-    EXPECT_EQ(count.from("11"), QStringList({"11", "10", "9", "8", "7", "6", "5", "4", "3"}));
-    EXPECT_EQ(count.texts.mid(count.texts.indexOf("11") - 2, 2), QStringList({"10", "9"}));
-    EXPECT_EQ(f.cameraNames(), QStringList({"x.dat", "y.dat", "z.dat"}));
-}
-
 TEST(CopyRunEmptying, CameraKeptGetsThePlainCopy)
 {
     auto fs = std::make_shared<HookedFileSystem>();
@@ -334,7 +312,9 @@ TEST(CopyRunPreview, UntickedLeavesThePictureAlone)
     eachPass.start();
     f.run();
     eachPass.stop();
-    EXPECT_EQ(shownInEachPass, std::vector<QSize>(2, QSize(8, 8)));
+    // A pass for each file at least; timers may run while a copy is awaited too (Windows).
+    EXPECT_GE(shownInEachPass.size(), 2u);
+    EXPECT_EQ(shownInEachPass, std::vector<QSize>(shownInEachPass.size(), QSize(8, 8)));
     EXPECT_TRUE(f.loader->paths.isEmpty());
 }
 

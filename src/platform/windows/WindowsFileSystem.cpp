@@ -174,8 +174,9 @@ void WindowsFileSystem::CreateFolder(const QString& path)
 void WindowsFileSystem::CopyFile(const QString& source, const QString& target, CopyCheck check)
 {
     const qsizetype slash = std::max(target.lastIndexOf(QLatin1Char('\\')), target.lastIndexOf(QLatin1Char('/')));
-    const std::unique_ptr<StagedCopy> copy = StageCopy(source, slash < 0 ? QStringLiteral(".") : target.left(slash),
-                                                       check, CopyControl{});
+    const QString folder = slash < 0 ? QStringLiteral(".") : target.left(slash);
+    ClearLeftovers(folder);
+    const std::unique_ptr<StagedCopy> copy = wincopy::stageCopy(source, folder, check, CopyControl{}, target);
     copy->verify(CopyControl{});
     copy->publish(target);
     copy->flushName();
@@ -195,18 +196,20 @@ void WindowsFileSystem::DeleteFile(const QString& path)
 std::unique_ptr<StagedCopy> WindowsFileSystem::StageCopy(const QString& source, const QString& targetFolder,
                                                         CopyCheck check, const CopyControl& control)
 {
-    sweepOnce(targetFolder);
     return wincopy::stageCopy(source, targetFolder, check, control);
 }
 
-void WindowsFileSystem::sweepOnce(const QString& folder)
+// At every run: a run in another window or process may have died here since the last.
+std::unique_ptr<FolderHold> WindowsFileSystem::HoldFolder(const QString& path)
 {
-    // One look per folder is enough: what a killed run left stays harmless.
+    ClearLeftovers(path);
+    return std::make_unique<FolderHold>();
+}
+
+void WindowsFileSystem::ClearLeftovers(const QString& folder)
+{
     const std::wstring name = longPath(folder);
-    if (name.empty())
-        return;
-    const std::lock_guard<std::mutex> lock(sweptMutex_);
-    if (sweptFolders_.insert(name).second)
+    if (!name.empty())
         wincopy::sweepStaleTempFiles(name);
 }
 

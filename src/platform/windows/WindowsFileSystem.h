@@ -2,10 +2,6 @@
 
 #include "platform/FileSystem.h"
 
-#include <mutex>
-#include <string>
-#include <set>
-
 namespace zandrel {
 
 class WindowsFileSystem : public FileSystem {
@@ -21,12 +17,8 @@ public:
     void DeleteFile(const QString& path) override;
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
                                           const CopyControl& control) override;
-
-private:
-    void sweepOnce(const QString& folder);
-
-    std::mutex sweptMutex_;  // copies are staged on several threads
-    std::set<std::wstring> sweptFolders_;  // folders already cleared of dead runs' temporary files
+    std::unique_ptr<FolderHold> HoldFolder(const QString& path) override;
+    void ClearLeftovers(const QString& folder) override;
 };
 
 }  // namespace zandrel

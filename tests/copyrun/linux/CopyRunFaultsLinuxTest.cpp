@@ -106,5 +106,29 @@ TEST(CopyRunFaults, ACameraFileChangedOrSwappedAfterItWasListedIsKeptAndStopsThe
     }
 }
 
+// Linux's folder stamp tells every change at once; where a system gives none
+// (Windows), the tally counts afresh at the spacing it keeps for coarse stamps.
+TEST(CopyRunEmptying, FilesAddedDuringTheRunAreCountedAtOnce)
+{
+    auto fs = std::make_shared<HookedFileSystem>();
+    CopyRunFixture f(fs);
+    f.setTicks(true, false);
+    for (int n = 0; n < 10; ++n)
+        f.cameraFile(QStringLiteral("%1.dat").arg(n), 100);
+    fs->beforeCopy = [&](const QString& source, const QString&) {
+        if (source.endsWith(kPathSeparator + QStringLiteral("1.dat")))
+            QTimer::singleShot(0, [&] {
+                for (const char* name : {"x.dat", "y.dat", "z.dat"})
+                    f.t.makeFile(QStringLiteral("camera/") + name, "new");
+            });
+    };
+    ShownTexts count(f.window().sAantal);
+    f.run();
+    // After the second copy: 8 left of the 10, and the 3 new ones.
+    EXPECT_EQ(count.from("11"), QStringList({"11", "10", "9", "8", "7", "6", "5", "4", "3"}));
+    EXPECT_EQ(count.texts.mid(count.texts.indexOf("11") - 2, 2), QStringList({"10", "9"}));
+    EXPECT_EQ(f.cameraNames(), QStringList({"x.dat", "y.dat", "z.dat"}));
+}
+
 }  // namespace
 }  // namespace zandrel::test
