@@ -89,6 +89,10 @@ private:
     bool published_ = false;
 };
 
+// prefix, this process's id, a dash and randomLetters random letters and digits:
+// a name of this run's own that tells whoever looks which process made it.
+QByteArray uniqueName(const char* prefix, int randomLetters);
+
 // An open-file-description lock (F_OFD_SETLK, F_OFD_GETLK) of the given type
 // over the whole file; false with errno where it cannot be had.
 bool lockWhole(int fd, short type, int command);

@@ -8,8 +8,6 @@
 
 #include "platform/linux/NativePath.h"
 
-#include <QRandomGenerator>
-
 #include <optional>
 #include <utility>
 #include <vector>
@@ -29,7 +27,7 @@ namespace {
 
 constexpr char kAsidePrefix[] = ".zandrel-del-";
 constexpr int kAsideAttempts = 5;
-constexpr qsizetype kRandomLetters = 16;
+constexpr int kRandomLetters = 16;
 constexpr qsizetype kLongestName = 255;
 
 QString changedText() { return QStringLiteral("het bestand op de camera is veranderd sinds het gekopieerd werd"); }
@@ -67,10 +65,7 @@ bool timesTellChanges(int fd, const struct stat& info, const struct timespec& lo
 // a power cut between the move and the unlink from a failed check.
 QByteArray asideName(const QByteArray& name)
 {
-    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray aside = kAsidePrefix + QByteArray::number(::getpid()) + '-';
-    for (qsizetype i = 0; i < kRandomLetters; ++i)
-        aside += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    const QByteArray aside = uniqueName(kAsidePrefix, kRandomLetters);
     return aside.size() + 1 + name.size() <= kLongestName ? aside + '-' + name : aside;
 }
 

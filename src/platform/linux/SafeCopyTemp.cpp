@@ -31,14 +31,7 @@ constexpr int kHashLength = 8;
 // New names tried when a fresh file's lock cannot be taken, before the copy fails.
 constexpr int kLockAttempts = 5;
 
-QByteArray tempName()
-{
-    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray name = kTempPrefix + QByteArray::number(::getpid()) + '-';
-    for (int i = 0; i < kRandomLength; ++i)
-        name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
-    return name;
-}
+QByteArray tempName() { return uniqueName(kTempPrefix, kRandomLength); }
 
 // FNV-1a: stable across runs and builds, which is all a name's hash needs.
 QByteArray nameHash(const QByteArray& name)
@@ -246,6 +239,15 @@ bool isClaimOf(int folder, const char* name, const DeadRun& dead, struct stat& i
 }
 
 }  // namespace
+
+QByteArray uniqueName(const char* prefix, int randomLetters)
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = prefix + QByteArray::number(::getpid()) + '-';
+    for (int i = 0; i < randomLetters; ++i)
+        name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    return name;
+}
 
 bool lockWhole(int fd, short type, int command)
 {
