@@ -365,8 +365,9 @@ void LinuxFileSystem::ClearLeftovers(const QString& folder)
         return;
     try {
         const Fd fd = openFolder(nativePath(folder));
-        sweepStaleTempFiles(fd.get());
-        putBackAbandoned(fd.get());
+        std::vector<QByteArray> names;
+        sweepStaleTempFiles(fd.get(), &names);
+        putBackAbandoned(fd.get(), names);
     } catch (const StepFailed&) {
         // Housekeeping: the copy into this folder reports what is wrong with it.
     }

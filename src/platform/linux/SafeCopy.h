@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 namespace zandrel::safecopy {
 
@@ -98,8 +99,9 @@ QByteArray uniqueName(const char* prefix, int randomLetters);
 bool lockWhole(int fd, short type, int command);
 
 // Removes the temporary files that runs which are no longer alive left here,
-// and the names those runs had claimed but not yet filled.
-void sweepStaleTempFiles(int folder);
+// and the names those runs had claimed but not yet filled. The names of the
+// other entries go to others, when given, so the folder is read once.
+void sweepStaleTempFiles(int folder, std::vector<QByteArray>* others = nullptr);
 
 // A name of the form TempFile gives its files. No copy is ever published
 // under one, so a file of that form is never a photo.
@@ -148,7 +150,8 @@ void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to);
 void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info, const struct timespec& lookedAt,
                      Hash read);
 // Puts the camera files that a run which is no longer alive had moved aside
-// to delete them back under their own names, where those are free.
-void putBackAbandoned(int folder);
+// to delete them back under their own names, where those are free; names are
+// the folder's entries, as the sweep of its temporary files passed them on.
+void putBackAbandoned(int folder, const std::vector<QByteArray>& names);
 
 }  // namespace zandrel::safecopy

@@ -10,11 +10,9 @@
 
 #include <optional>
 #include <utility>
-#include <vector>
 
 #include <cerrno>
 #include <csignal>
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -177,23 +175,13 @@ void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info
     }
 }
 
-void putBackAbandoned(int folder)
+void putBackAbandoned(int folder, const std::vector<QByteArray>& names)
 {
-    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
-    if (!dir) {
-        if (fd >= 0)
-            ::close(fd);
-        return;
-    }
-    std::vector<std::pair<QByteArray, QByteArray>> abandoned;
-    while (const dirent* entry = ::readdir(dir)) {
-        const auto own = ownNameOf(QByteArray(entry->d_name));
-        if (own && abandonedAside(folder, entry->d_name, own->second))
-            abandoned.emplace_back(entry->d_name, own->first);
-    }
-    ::closedir(dir);
-    for (const auto& [aside, name] : abandoned) {
+    for (const QByteArray& aside : names) {
+        const auto own = ownNameOf(aside);
+        if (!own || !abandonedAside(folder, aside.constData(), own->second))
+            continue;
+        const QByteArray& name = own->first;
         try {
             renameNoReplace(folder, aside, name);
         } catch (const NameTaken&) {

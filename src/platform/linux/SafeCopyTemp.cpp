@@ -257,11 +257,13 @@ bool lockWhole(int fd, short type, int command)
     return ::fcntl(fd, command, &lock) == 0;
 }
 
-void sweepStaleTempFiles(int folder)
+void sweepStaleTempFiles(int folder, std::vector<QByteArray>* others)
 {
     std::multimap<QByteArray, DeadRun> claiming;  // by the hash of the name each was about to claim
     eachEntry(folder, [&](const char* name) {
         const std::optional<Claiming> about = claimingOf(name);
+        if (!about && others)
+            others->emplace_back(name);
         Fd held = about ? holdIfAbandoned(folder, name) : Fd();
         if (held.get() < 0)
             return;
