@@ -128,8 +128,9 @@ public:
     // thread, and the publishing. Throws PlatformError like CopyFile.
     virtual std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder,
                                                   CopyCheck check, const CopyControl& control) = 0;
-    // Opens the folder that copies are about to go into once, clears it of
-    // what dead runs left there, and keeps it open while the hold lives:
+    // Opens the folder that copies are about to go into once and keeps it
+    // open while the hold lives (the readiness check before every run has
+    // cleared what dead runs left there):
     // StageCopy and CopyFile into the same folder text then use the folder
     // opened here, whatever the path comes to name meanwhile. Throws
     // PlatformError when it cannot be opened, or when another user planted it

@@ -345,8 +345,6 @@ std::unique_ptr<FolderHold> LinuxFileSystem::HoldFolder(const QString& path)
         if (!isPathText(path))
             fail(EINVAL);
         auto folder = std::make_shared<const Fd>(openFolder(nativePath(path)));
-        // At every run: a run in another window or process may have died here since the last.
-        sweepStaleTempFiles(folder->get());
         const std::lock_guard<std::mutex> lock(heldMutex_);
         std::erase_if(held_, [](const auto& entry) { return entry.second.expired(); });
         std::weak_ptr<const Fd>& slot = held_[nativePath(path)];

@@ -199,13 +199,6 @@ std::unique_ptr<StagedCopy> WindowsFileSystem::StageCopy(const QString& source, 
     return wincopy::stageCopy(source, targetFolder, check, control);
 }
 
-// At every run: a run in another window or process may have died here since the last.
-std::unique_ptr<FolderHold> WindowsFileSystem::HoldFolder(const QString& path)
-{
-    ClearLeftovers(path);
-    return std::make_unique<FolderHold>();
-}
-
 void WindowsFileSystem::ClearLeftovers(const QString& folder)
 {
     const std::wstring name = longPath(folder);

@@ -17,7 +17,6 @@ public:
     void DeleteFile(const QString& path) override;
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
                                           const CopyControl& control) override;
-    std::unique_ptr<FolderHold> HoldFolder(const QString& path) override;
     void ClearLeftovers(const QString& folder) override;
 };
 
