@@ -7,6 +7,7 @@
 
 #include "common/BenchSupport.h"
 #include "common/CameraData.h"
+#include "common/RunAccount.h"
 #include "common/WindowRun.h"
 #include "platform/FileSystem.h"
 
@@ -24,8 +25,10 @@
 #include <csignal>
 #include <pthread.h>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -46,9 +49,11 @@ struct Options {
     int smallKb = 300;
     double speedMib = 90;
     int burstKb = 1024;
+    bool strict = false;  // no burst, a seek loses what the card streamed ahead
     int rounds = 5;
     double idle = 2;
     QStringList only;
+    std::vector<size_t> contenders;  // indices into contenders(), in their order
 };
 
 // ---- The card: image, loop device, FUSE mount; undone on every way out ------
@@ -130,6 +135,9 @@ QString output(const QString& program, const QStringList& arguments)
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
+// card_pace.so appends there, for every read of the card, when the card streamed it.
+QString cardLogPath(const QString& work) { return work + QStringLiteral("/card-reads.log"); }
+
 QString makeCard(const QString& work, qint64 bytes, const Options& o)
 {
     const QString image = work + QStringLiteral("/card.img");
@@ -152,6 +160,8 @@ QString makeCard(const QString& work, qint64 bytes, const Options& o)
     environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(ZANDREL_CARD_PACE));
     environment.insert(QStringLiteral("ZANDREL_CARD_SPEED"), QString::number(qint64(o.speedMib * 1024 * 1024)));
     environment.insert(QStringLiteral("ZANDREL_CARD_BURST"), QString::number(qint64(o.burstKb) * 1024));
+    environment.insert(QStringLiteral("ZANDREL_CARD_SEEKS"), o.strict ? QStringLiteral("1") : QStringLiteral("0"));
+    environment.insert(QStringLiteral("ZANDREL_CARD_LOG"), cardLogPath(work));
     mount.setProcessEnvironment(environment);
     mount.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     mount.start(QStringLiteral("mount.exfat-fuse"), {QString::fromStdString(mounted.loop), mountPoint});
@@ -181,14 +191,40 @@ struct DataSet {
     QStringList names;
     std::vector<qint64> sizes;
     qint64 bytes = 0;
+    QString cardLog;
 };
 
 struct Contender {
     const char* name;
     bool empties;
     const char* copies;  // where the copies land, below the target; none for nullptr
-    std::function<void(const DataSet&)> work;
+    std::function<void(const DataSet&, RunAccount&)> work;
 };
+
+// One contender's turn: its time, and what the card and the run did meanwhile.
+struct Turn {
+    double taken = 0;
+    double begin = 0, end = 0;  // CLOCK_MONOTONIC
+    std::vector<std::pair<double, double>> card;  // when the card streamed
+    RunAccount account;                           // the run's calls, for the window only
+};
+
+qint64 fileSize(const QString& path) { return QFileInfo(path).size(); }
+
+std::vector<std::pair<double, double>> cardSpans(const QString& log, qint64 from)
+{
+    QFile file(log);
+    std::vector<std::pair<double, double>> spans;
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(from))
+        return spans;
+    const QByteArray bytes = file.readAll();
+    for (qsizetype at = 0; at + qsizetype(2 * sizeof(double)) <= bytes.size(); at += 2 * sizeof(double)) {
+        double span[2];
+        std::memcpy(span, bytes.constData() + at, sizeof span);
+        spans.emplace_back(span[0], span[1]);
+    }
+    return spans;
+}
 
 void restoreCamera(const DataSet& set)
 {
@@ -222,16 +258,20 @@ void listCamera(const DataSet& set)
             die(QStringLiteral("cannot list the camera"));
 }
 
-double turn(const Contender& contender, const DataSet& set, const Options& o)
+void turn(const Contender& contender, const DataSet& set, const Options& o, Turn& result)
 {
     restoreCamera(set);
     dropCaches();
     listCamera(set);
     idle(o.idle);
-    const double taken = seconds([&] {
-        contender.work(set);
+    const qint64 logged = fileSize(set.cardLog);
+    result.begin = monotonicNow();
+    result.taken = seconds([&] {
+        contender.work(set, result.account);
         ::sync();
     });
+    result.end = monotonicNow();
+    result.card = cardSpans(set.cardLog, logged);
     if (contender.empties) {
         if (!filesIn(set.camera).isEmpty())
             die(QString::fromLatin1(contender.name) + QStringLiteral(" left files on the camera"));
@@ -240,7 +280,6 @@ double turn(const Contender& contender, const DataSet& set, const Options& o)
     }
     if (contender.copies != nullptr)
         expectFiles(joinPath(set.target, QString::fromLatin1(contender.copies)), set, contender.name, "the target");
-    return taken;
 }
 
 std::vector<Contender> contenders()
@@ -252,20 +291,106 @@ std::vector<Contender> contenders()
         // Four readers at once keep the card streaming between small files, as one
         // `cat` cannot through FUSE: this is the card's own limit.
         {"reading the card once (4 x cat)", false, nullptr,
-         [=](const DataSet& set) {
+         [=](const DataSet& set, RunAccount&) {
              script(QStringLiteral("find \"$1\" -type f -print0 | xargs -0 -P4 -n 64 cat -- > /dev/null"), set);
          }},
+        // One reader, file after file in name order, as a copy that reads one file at a time.
+        {"reading the card once (1 x cat)", false, nullptr,
+         [=](const DataSet& set, RunAccount&) {
+             script(QStringLiteral("find \"$1\" -type f -print0 | sort -z | xargs -0 cat -- > /dev/null"), set);
+         }},
         {"cp -a + sync", false, "",
-         [=](const DataSet& set) { script(QStringLiteral("cp -a -- \"$1\"/. \"$2\"/"), set); }},
+         [=](const DataSet& set, RunAccount&) { script(QStringLiteral("cp -a -- \"$1\"/. \"$2\"/"), set); }},
         {"rsync -a --remove-source-files --fsync", true, "",
-         [=](const DataSet& set) {
+         [=](const DataSet& set, RunAccount&) {
              script(QStringLiteral("rsync -a --remove-source-files --fsync -- \"$1\"/ \"$2\"/"), set);
          }},
         {"Zandrel, camera kept", false, "run",
-         [](const DataSet& set) { windowRun(set.camera, set.target, false, true); }},
+         [](const DataSet& set, RunAccount& account) { windowRun(set.camera, set.target, false, true, &account); }},
         {"Zandrel, camera emptied", true, "run",
-         [](const DataSet& set) { windowRun(set.camera, set.target, true, true); }},
+         [](const DataSet& set, RunAccount& account) { windowRun(set.camera, set.target, true, true, &account); }},
     };
+}
+
+// ---- Where a turn's time went -----------------------------------------------
+
+constexpr double kBucket = 0.5;  // seconds of the card's timeline per figure
+
+// The card's busy share of the turn: in all, per bucket, and the idle time
+// before its first read, between reads and after its last.
+void printCard(const Turn& t)
+{
+    double busy = 0, between = 0, first = t.end, last = t.begin, previous = -1;
+    int gaps = 0;
+    std::vector<double> buckets(size_t((t.end - t.begin) / kBucket) + 1, 0.0);
+    for (const auto& [from, to] : t.card) {
+        const double a = std::max(from, t.begin), b = std::min(to, t.end);
+        if (b <= a)
+            continue;
+        busy += b - a;
+        first = std::min(first, a);
+        last = std::max(last, b);
+        if (previous >= 0 && a - previous > 0) {
+            between += a - previous;
+            gaps += a - previous >= 0.001;
+        }
+        previous = b;
+        for (size_t k = size_t((a - t.begin) / kBucket); k < buckets.size() && t.begin + double(k) * kBucket < b; ++k)
+            buckets[k] += std::min(b, t.begin + double(k + 1) * kBucket) - std::max(a, t.begin + double(k) * kBucket);
+    }
+    const double taken = t.end - t.begin;
+    std::printf("      card busy %.2f s (%.0f %%); idle %.2f s before its first read, %.2f s between reads "
+                "(%d gaps of 1 ms or more), %.2f s after its last\n",
+                busy, 100 * busy / taken, std::max(0.0, first - t.begin), between, gaps, std::max(0.0, t.end - last));
+    std::printf("      card busy %% per %.1f s:", kBucket);
+    for (size_t k = 0; k < buckets.size(); ++k) {
+        const double length = std::min(kBucket, taken - double(k) * kBucket);
+        if (length > 0.05)
+            std::printf(" %.0f", 100 * buckets[k] / length);
+    }
+    std::printf("\n");
+}
+
+// The run's calls per thread: the window's own, the reader's, the other threads'
+// summed by kind; what a thread did outside its calls is its waiting (and, for
+// the window, its events, painting and progress).
+void printThreads(const Turn& t)
+{
+    struct Group {
+        int threads = 0;
+        double first = 1e300, busy = 0;
+        std::map<std::string, std::pair<double, int>> calls;
+    };
+    std::map<std::thread::id, std::vector<RunAccount::Call>> byThread;
+    for (const RunAccount::Call& call : t.account.calls())
+        byThread[call.thread].push_back(call);
+    std::map<std::string, Group> groups;
+    for (const auto& [thread, calls] : byThread) {
+        std::string kind;
+        for (const RunAccount::Call& call : calls)
+            if (kind.find(call.what) == std::string::npos)
+                kind += (kind.empty() ? "" : "+") + std::string(call.what);
+        const bool window = thread == t.account.windowThread();
+        Group& group = groups[window ? std::string("window") : kind.find("StageCopy") != std::string::npos ? "reader" : kind];
+        ++group.threads;
+        for (const RunAccount::Call& call : calls) {
+            group.first = std::min(group.first, call.begin - t.begin);
+            group.busy += call.end - call.begin;
+            auto& [total, count] = group.calls[call.what];
+            total += call.end - call.begin;
+            ++count;
+        }
+    }
+    for (const auto& [name, group] : groups) {
+        std::printf("      %s%s (from +%.2f s):", name.c_str(),
+                    group.threads > 1 ? qPrintable(QStringLiteral(" x%1").arg(group.threads)) : "", group.first);
+        std::vector<std::pair<std::string, std::pair<double, int>>> sorted(group.calls.begin(), group.calls.end());
+        std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second.first > b.second.first; });
+        for (const auto& [what, call] : sorted)
+            if (call.first >= 0.005)
+                std::printf(" %s %.2f s/%d,", what.c_str(), call.first, call.second);
+        std::printf(" outside these %.2f s\n", group.threads * (t.end - t.begin) - group.busy);
+    }
 }
 
 // ---- Rounds and figures ----------------------------------------------------
@@ -274,25 +399,34 @@ std::vector<Contender> contenders()
 void bench(const DataSet& set, const Options& o)
 {
     const std::vector<Contender> all = contenders();
+    const size_t n = o.contenders.size();
     std::printf("\n%s: %lld files, %.1f MB; %d rounds, contenders in turn\n", qPrintable(set.title),
                 qint64(set.names.size()), set.bytes / 1e6, o.rounds);
     std::vector<std::vector<double>> times(all.size());
     for (int round = 0; round < o.rounds; ++round) {
-        std::printf("  round %d:", round + 1);
-        for (size_t k = 0; k < all.size(); ++k) {
-            const size_t c = (k + size_t(round)) % all.size();
-            times[c].push_back(turn(all[c], set, o));
-            std::printf("  [%zu] %.2f s", c + 1, times[c].back());
+        std::printf("  round %d:\n", round + 1);
+        for (size_t k = 0; k < n; ++k) {
+            const size_t c = o.contenders[(k + size_t(round)) % n];
+            Turn t;
+            turn(all[c], set, o, t);
+            times[c].push_back(t.taken);
+            std::printf("    [%zu] %.2f s  %s\n", c + 1, t.taken, all[c].name);
+            printCard(t);
+            printThreads(t);
             std::fflush(stdout);
         }
-        std::printf("\n");
     }
-    std::printf("  %-44s %9s %9s   %s\n", "", "median s", "MiB/s", "ratio to reading once: median (min-max)");
-    for (size_t c = 0; c < all.size(); ++c) {
+    std::printf("  %-44s %9s %9s   %s\n", "", "median s", "MiB/s", "ratio to reading once, 4 x cat | 1 x cat: median (min-max)");
+    for (size_t c : o.contenders) {
         const Spread taken = spread(times[c]);
-        const Spread ratio = ratioSpread(times[c], times[0]);
-        std::printf("  [%zu] %-40s %9.2f %9.1f   %.3f x (%.3f-%.3f)\n", c + 1, all[c].name, taken.median,
-                    set.bytes / 1048576.0 / taken.median, ratio.median, ratio.low, ratio.high);
+        std::printf("  [%zu] %-40s %9.2f %9.1f", c + 1, all[c].name, taken.median, set.bytes / 1048576.0 / taken.median);
+        for (size_t reference : {size_t(0), size_t(1)}) {
+            if (times[reference].empty())
+                continue;
+            const Spread ratio = ratioSpread(times[c], times[reference]);
+            std::printf("   %.3f x (%.3f-%.3f)", ratio.median, ratio.low, ratio.high);
+        }
+        std::printf("\n");
     }
     std::fflush(stdout);
 }
@@ -300,7 +434,8 @@ void bench(const DataSet& set, const Options& o)
 DataSet dataSet(const QString& title, const QString& pristine, const QString& card, const QString& work,
                 const QString& name)
 {
-    DataSet set{title, pristine, joinPath(card, name), work + QStringLiteral("/target-") + name, filesIn(pristine), {}, 0};
+    DataSet set{title, pristine, joinPath(card, name), work + QStringLiteral("/target-") + name, filesIn(pristine), {}, 0,
+                cardLogPath(work)};
     for (const QString& file : set.names) {
         set.sizes.push_back(QFileInfo(joinPath(pristine, file)).size());
         set.bytes += set.sizes.back();
@@ -320,32 +455,46 @@ void runBenchmark(const Options& o, const QString& work)
 {
     const bool photos = o.only.contains(QStringLiteral("photos"));
     const bool small = o.only.contains(QStringLiteral("small"));
+    const bool mixed = o.only.contains(QStringLiteral("mixed"));
     const QString pristine = work + QStringLiteral("/pristine");
+    const CameraPhoto photo = photos || mixed ? cameraPhoto(QSize(o.photoWidth, o.photoHeight), o.noise) : CameraPhoto{};
     if (photos)
-        makeCameraJpegs(pristine + QStringLiteral("/photos"), o.photos,
-                        cameraPhoto(QSize(o.photoWidth, o.photoHeight), o.noise));
+        makeCameraJpegs(pristine + QStringLiteral("/photos"), o.photos, photo);
     if (small)
         makeSmallFiles(pristine + QStringLiteral("/small"), o.small, o.smallKb * 1024);
-    // Room for the data, exFAT's clusters around small files, and its own tables.
-    const qint64 mib = (folderBytes(pristine) * 11 / 10 + qint64(o.small) * 128 * 1024) / (1 << 20) + 64;
-    const QString card = makeCard(work, mib << 20, o);
-    std::printf("card: exFAT image through FUSE, reads paced to %.0f MiB/s (streams ahead %d KiB while idle);\n"
-                "before every turn: camera restored, sync, caches dropped, %.1f s idle; every time ends with a sync\n",
-                o.speedMib, o.burstKb, o.idle);
-    if (photos) {
-        const QString folder = pristine + QStringLiteral("/photos");
-        const double mb = folderBytes(folder) / 1e6 / std::max(1, o.photos);
-        bench(dataSet(QStringLiteral("(1) %1 camera JPEGs of %2 MB (%3x%4, EXIF thumbnail)")
-                          .arg(o.photos)
-                          .arg(mb, 0, 'f', 1)
-                          .arg(o.photoWidth)
-                          .arg(o.photoHeight),
-                      folder, card, work, QStringLiteral("photos")),
-              o);
+    if (mixed) {
+        makeCameraJpegs(pristine + QStringLiteral("/mixed"), o.photos, photo);
+        makeSmallFiles(pristine + QStringLiteral("/mixed"), o.small, o.smallKb * 1024);
     }
+    // Room for the data, exFAT's clusters around small files, and its own tables.
+    const qint64 smallFiles = qint64(o.small) * (int(small) + int(mixed));
+    const qint64 mib = (folderBytes(pristine) * 11 / 10 + smallFiles * 128 * 1024) / (1 << 20) + 64;
+    const QString card = makeCard(work, mib << 20, o);
+    std::printf("card: exFAT image through FUSE, reads paced to %.0f MiB/s (streams ahead %d KiB while idle%s);\n"
+                "before every turn: camera restored, sync, caches dropped, %.1f s idle; every time ends with a sync\n",
+                o.speedMib, o.burstKb, o.strict ? ", nothing after a seek" : "", o.idle);
+    qint64 photoBytes = 0;
+    for (const QFileInfo& file : QDir(pristine + (photos ? QStringLiteral("/photos") : QStringLiteral("/mixed")))
+                                     .entryInfoList({QStringLiteral("DSC*")}, QDir::Files))
+        photoBytes += file.size();
+    const double mb = photoBytes / 1e6 / std::max(1, o.photos);
+    const QString photoText = QStringLiteral("%1 camera JPEGs of %2 MB (%3x%4, EXIF thumbnail)")
+                                  .arg(o.photos)
+                                  .arg(mb, 0, 'f', 1)
+                                  .arg(o.photoWidth)
+                                  .arg(o.photoHeight);
+    const QString smallText = QStringLiteral("%1 files of %2 KB").arg(o.small).arg(o.smallKb);
+    if (photos)
+        bench(dataSet(QStringLiteral("(1) ") + photoText, pristine + QStringLiteral("/photos"), card, work,
+                      QStringLiteral("photos")),
+              o);
     if (small)
-        bench(dataSet(QStringLiteral("(2) %1 files of %2 KB").arg(o.small).arg(o.smallKb), pristine + QStringLiteral("/small"),
-                      card, work, QStringLiteral("small")),
+        bench(dataSet(QStringLiteral("(2) ") + smallText, pristine + QStringLiteral("/small"), card, work,
+                      QStringLiteral("small")),
+              o);
+    if (mixed)
+        bench(dataSet(QStringLiteral("(3) in one folder: %1 and %2").arg(photoText, smallText),
+                      pristine + QStringLiteral("/mixed"), card, work, QStringLiteral("mixed")),
               o);
 }
 
@@ -368,11 +517,15 @@ Options parse(const QCoreApplication& app)
     option("small-kb", "size of each file of the second data set", o.smallKb);
     option("speed", "the card's read speed in MiB/s", o.speedMib);
     option("burst-kb", "what the card streams ahead while nobody reads, in KiB", o.burstKb);
+    parser.addOption({QStringLiteral("strict"),
+                      QStringLiteral("a card with no burst: streams ahead 128 KiB at most, nothing after a seek")});
+    parser.addOption({QStringLiteral("contenders"), QStringLiteral("contenders to run, by number (default: all)"),
+                      QStringLiteral("list"), QStringLiteral("1,2,3,4,5,6")});
     option("rounds", "rounds of every contender", o.rounds);
     option("idle", "seconds of idle before every turn", o.idle);
     parser.addOption({QStringLiteral("dir"), QStringLiteral("folder for the data (default: /tmp)"), QStringLiteral("path"),
                       QDir::tempPath()});
-    parser.addOption({QStringLiteral("only"), QStringLiteral("data sets to run: photos,small"), QStringLiteral("sets"),
+    parser.addOption({QStringLiteral("only"), QStringLiteral("data sets to run: photos,small,mixed"), QStringLiteral("sets"),
                       QStringLiteral("photos,small")});
     parser.process(app);
     const auto number = [&](const char* name) { return parser.value(QString::fromLatin1(name)).toDouble(); };
@@ -384,10 +537,19 @@ Options parse(const QCoreApplication& app)
     o.small = int(number("small"));
     o.smallKb = int(number("small-kb"));
     o.speedMib = number("speed");
-    o.burstKb = int(number("burst-kb"));
+    o.strict = parser.isSet(QStringLiteral("strict"));
+    o.burstKb = o.strict ? 128 : int(number("burst-kb"));
     o.rounds = std::max(1, int(number("rounds")));
     o.idle = number("idle");
     o.only = parser.value(QStringLiteral("only")).split(QLatin1Char(','));
+    for (const QString& number : parser.value(QStringLiteral("contenders")).split(QLatin1Char(','))) {
+        const int c = number.toInt();
+        if (c < 1 || c > int(contenders().size())) {
+            std::fprintf(stderr, "card_bench: no contender %s\n", qPrintable(number));
+            std::exit(2);
+        }
+        o.contenders.push_back(size_t(c - 1));
+    }
     return o;
 }
 

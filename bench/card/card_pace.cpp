@@ -5,6 +5,10 @@
 //
 //   ZANDREL_CARD_SPEED   bytes per second (default 90 MiB/s)
 //   ZANDREL_CARD_BURST   bytes the card may stream ahead while idle (default 1 MiB)
+//   ZANDREL_CARD_SEEKS   1: what the card streamed ahead is lost when a read
+//                        does not go on where the last one ended (a seek)
+//   ZANDREL_CARD_LOG     a file to append, for every read, when the card
+//                        streamed it: two doubles, CLOCK_MONOTONIC seconds
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -13,7 +17,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -49,22 +56,51 @@ struct Card {
     pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
     double speed = configured("ZANDREL_CARD_SPEED", 90.0 * 1024 * 1024);
     double burst = configured("ZANDREL_CARD_BURST", 1024.0 * 1024);
+    bool seeksAfresh = configured("ZANDREL_CARD_SEEKS", 0) > 0;
     double ready = burst;  // bytes the card has streamed ahead
     double since = now();
+    off_t streamEnd = -1;  // where the card streams on from
+    double busyUntil = 0;  // end of the last read the card streamed
+    int log = openLog();
 
-    void stream(size_t bytes)
+    static int openLog()
+    {
+        const char* path = std::getenv("ZANDREL_CARD_LOG");
+        return path && *path ? ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644) : -1;
+    }
+
+    // offset: where the read began, or -1 when unknown.
+    void stream(size_t bytes, off_t offset)
     {
         pthread_mutex_lock(&lock);
         const double t = now();
         ready += (t - since) * speed;
         if (ready > burst)
             ready = burst;
+        if (seeksAfresh && offset != streamEnd && ready > 0)
+            ready = 0;
         since = t;
+        streamEnd = offset < 0 ? -1 : offset + off_t(bytes);
         ready -= double(bytes);
         // The debt is paid by the clock: a sleep that overshoots is credited to the next read.
-        if (ready < 0)
-            sleepFor(-ready / speed);
+        const double wait = ready < 0 ? -ready / speed : 0;
+        record(t + wait, double(bytes) / speed);
+        if (wait > 0)
+            sleepFor(wait);
         pthread_mutex_unlock(&lock);
+    }
+
+    // The card was busy for the read's own streaming time, up to when it was served.
+    void record(double end, double streaming)
+    {
+        if (log < 0)
+            return;
+        const double span[2] = {std::max(end - streaming, busyUntil), end};
+        busyUntil = end;
+        if (::write(log, span, sizeof span) != ssize_t(sizeof span)) {
+            ::close(log);
+            log = -1;
+        }
     }
 };
 
@@ -86,10 +122,10 @@ Fn next(const char* name)
     return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
 }
 
-void paced(int fd, ssize_t got)
+void paced(int fd, ssize_t got, off_t offset)
 {
     if (got > 0 && isBlockDevice(fd))
-        card().stream(size_t(got));
+        card().stream(size_t(got), offset);
 }
 
 }  // namespace
@@ -100,7 +136,7 @@ ssize_t pread(int fd, void* buffer, size_t count, off_t offset)
 {
     static const auto real = next<PreadFn>("pread");
     const ssize_t got = real(fd, buffer, count, offset);
-    paced(fd, got);
+    paced(fd, got, offset);
     return got;
 }
 
@@ -108,7 +144,7 @@ ssize_t pread64(int fd, void* buffer, size_t count, off_t offset)
 {
     static const auto real = next<PreadFn>("pread64");
     const ssize_t got = real(fd, buffer, count, offset);
-    paced(fd, got);
+    paced(fd, got, offset);
     return got;
 }
 
@@ -116,7 +152,10 @@ ssize_t read(int fd, void* buffer, size_t count)
 {
     static const auto real = next<ReadFn>("read");
     const ssize_t got = real(fd, buffer, count);
-    paced(fd, got);
+    if (got > 0 && isBlockDevice(fd)) {
+        const off_t end = ::lseek(fd, 0, SEEK_CUR);
+        card().stream(size_t(got), end < 0 ? -1 : end - got);
+    }
     return got;
 }
 

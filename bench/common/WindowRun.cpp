@@ -1,6 +1,7 @@
 #include "WindowRun.h"
 
 #include "BenchSupport.h"
+#include "RunAccount.h"
 #include "app/Zandrel.h"
 
 #include <QCoreApplication>
@@ -62,9 +63,11 @@ void awaitDone(Zandrel& window)
 
 }  // namespace
 
-double windowRun(const QString& camera, const QString& photos, bool emptying, bool preview)
+double windowRun(const QString& camera, const QString& photos, bool emptying, bool preview, RunAccount* account)
 {
     Platform platform = Platform::System();
+    if (account)
+        account->watch(platform);
     platform.messageBox = std::make_shared<PrintedMessageBox>();
     platform.launcher = std::make_shared<NoLauncher>();
     writeSettings(platform, camera, photos);
