@@ -381,6 +381,23 @@ void printThreads(const Turn& t)
             ++count;
         }
     }
+    // From the press to the first copy begun: the readiness check and the listing.
+    const auto reader = groups.find("reader");
+    if (reader != groups.end()) {
+        const double first = reader->second.first;
+        std::map<std::string, std::pair<double, int>> early;
+        double timed = 0;
+        for (const RunAccount::Call& call : t.account.calls())
+            if (call.thread == t.account.windowThread() && call.end - t.begin <= first) {
+                early[call.what].first += call.end - call.begin;
+                ++early[call.what].second;
+                timed += call.end - call.begin;
+            }
+        std::printf("      before the first copy (+%.3f s):", first);
+        for (const auto& [what, call] : early)
+            std::printf(" %s %.3f s/%d,", what.c_str(), call.first, call.second);
+        std::printf(" the rest %.3f s\n", first - timed);
+    }
     for (const auto& [name, group] : groups) {
         std::printf("      %s%s (from +%.2f s):", name.c_str(),
                     group.threads > 1 ? qPrintable(QStringLiteral(" x%1").arg(group.threads)) : "", group.first);
@@ -396,6 +413,14 @@ void printThreads(const Turn& t)
 // ---- Rounds and figures ----------------------------------------------------
 
 
+// The machine's load averages: other work on it slows the card's daemon too.
+QString load()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readLine()).section(QLatin1Char(' '), 0, 2)
+                                          : QStringLiteral("?");
+}
+
 void bench(const DataSet& set, const Options& o)
 {
     const std::vector<Contender> all = contenders();
@@ -410,7 +435,7 @@ void bench(const DataSet& set, const Options& o)
             Turn t;
             turn(all[c], set, o, t);
             times[c].push_back(t.taken);
-            std::printf("    [%zu] %.2f s  %s\n", c + 1, t.taken, all[c].name);
+            std::printf("    [%zu] %.2f s  %s  (load %s)\n", c + 1, t.taken, all[c].name, qPrintable(load()));
             printCard(t);
             printThreads(t);
             std::fflush(stdout);
