@@ -77,10 +77,13 @@ double windowRun(const QString& camera, const QString& photos, bool emptying, bo
     window.sDel.setValue(emptying ? 1 : 0);
     window.sPreview.setValue(preview ? 1 : 0);
     window.show();
-    // Start is pressed on a window that has long been on the screen: its
-    // first painting (fonts, artwork) is no part of the run.
+    // Start is pressed on a window that has long been on the screen and has
+    // read its settings when it opened: its first painting (fonts, artwork)
+    // and its first look into the hive (lock files, each flushed) are no part
+    // of the run.
     QCoreApplication::processEvents();
     window.repaint();
+    window.LoadSettings();
     return seconds([&] {
         window.start_Click();
         awaitDone(window);
