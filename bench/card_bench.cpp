@@ -198,7 +198,9 @@ struct Contender {
     const char* name;
     bool empties;
     const char* copies;  // where the copies land, below the target; none for nullptr
-    std::function<void(const DataSet&, RunAccount&)> work;
+    // Returns the seconds that count: the window's from the press of start on,
+    // not its making and showing.
+    std::function<double(const DataSet&, RunAccount&)> work;
 };
 
 // One contender's turn: its time, and what the card and the run did meanwhile.
@@ -266,11 +268,10 @@ void turn(const Contender& contender, const DataSet& set, const Options& o, Turn
     idle(o.idle);
     const qint64 logged = fileSize(set.cardLog);
     result.begin = monotonicNow();
-    result.taken = seconds([&] {
-        contender.work(set, result.account);
-        ::sync();
-    });
+    result.taken = contender.work(set, result.account) + seconds([] { ::sync(); });
     result.end = monotonicNow();
+    if (result.account.pressed() > 0)
+        result.begin = result.account.pressed();
     result.card = cardSpans(set.cardLog, logged);
     if (contender.empties) {
         if (!filesIn(set.camera).isEmpty())
@@ -285,30 +286,32 @@ void turn(const Contender& contender, const DataSet& set, const Options& o, Turn
 std::vector<Contender> contenders()
 {
     const auto script = [](const QString& command, const DataSet& set) {
-        run(QStringLiteral("sh"), {QStringLiteral("-c"), command, QStringLiteral("sh"), set.camera, set.target});
+        return seconds([&] {
+            run(QStringLiteral("sh"), {QStringLiteral("-c"), command, QStringLiteral("sh"), set.camera, set.target});
+        });
     };
     return {
         // Four readers at once keep the card streaming between small files, as one
         // `cat` cannot through FUSE: this is the card's own limit.
         {"reading the card once (4 x cat)", false, nullptr,
          [=](const DataSet& set, RunAccount&) {
-             script(QStringLiteral("find \"$1\" -type f -print0 | xargs -0 -P4 -n 64 cat -- > /dev/null"), set);
+             return script(QStringLiteral("find \"$1\" -type f -print0 | xargs -0 -P4 -n 64 cat -- > /dev/null"), set);
          }},
         // One reader, file after file in name order, as a copy that reads one file at a time.
         {"reading the card once (1 x cat)", false, nullptr,
          [=](const DataSet& set, RunAccount&) {
-             script(QStringLiteral("find \"$1\" -type f -print0 | sort -z | xargs -0 cat -- > /dev/null"), set);
+             return script(QStringLiteral("find \"$1\" -type f -print0 | sort -z | xargs -0 cat -- > /dev/null"), set);
          }},
         {"cp -a + sync", false, "",
-         [=](const DataSet& set, RunAccount&) { script(QStringLiteral("cp -a -- \"$1\"/. \"$2\"/"), set); }},
+         [=](const DataSet& set, RunAccount&) { return script(QStringLiteral("cp -a -- \"$1\"/. \"$2\"/"), set); }},
         {"rsync -a --remove-source-files --fsync", true, "",
          [=](const DataSet& set, RunAccount&) {
-             script(QStringLiteral("rsync -a --remove-source-files --fsync -- \"$1\"/ \"$2\"/"), set);
+             return script(QStringLiteral("rsync -a --remove-source-files --fsync -- \"$1\"/ \"$2\"/"), set);
          }},
         {"Zandrel, camera kept", false, "run",
-         [](const DataSet& set, RunAccount& account) { windowRun(set.camera, set.target, false, true, &account); }},
+         [](const DataSet& set, RunAccount& account) { return windowRun(set.camera, set.target, false, true, &account); }},
         {"Zandrel, camera emptied", true, "run",
-         [](const DataSet& set, RunAccount& account) { windowRun(set.camera, set.target, true, true, &account); }},
+         [](const DataSet& set, RunAccount& account) { return windowRun(set.camera, set.target, true, true, &account); }},
     };
 }
 

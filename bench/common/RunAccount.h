@@ -29,11 +29,15 @@ public:
 
     std::vector<Call> calls() const;
     std::thread::id windowThread() const { return window_; }
+    // When start was pressed; 0 until then.
+    double pressed() const { return pressed_; }
+    void press() { pressed_ = monotonicNow(); }
 
 private:
     mutable std::mutex mutex_;
     std::vector<Call> calls_;
     std::thread::id window_;
+    double pressed_ = 0;
 };
 
 }  // namespace zandrel::bench

@@ -84,6 +84,8 @@ double windowRun(const QString& camera, const QString& photos, bool emptying, bo
     QCoreApplication::processEvents();
     window.repaint();
     window.LoadSettings();
+    if (account)
+        account->press();
     return seconds([&] {
         window.start_Click();
         awaitDone(window);
