@@ -80,7 +80,7 @@ template <typename Step>
 std::optional<QString> CopyPipeline::failureOf(qsizetype index, Step step) const
 {
     const auto unexpected = [&](const QString& reason) {
-        return QStringLiteral("Kan '%1' niet kopiëren naar '%2': %3").arg(sources_[index], targetFolder_, reason);
+        return copyFailureText(sources_[index], targetFolder_, reason);
     };
     try {
         step();
