@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
@@ -142,7 +143,10 @@ void syncFolder(int folder, int fd, const QByteArray& name, bool linked);
 void removeIfStill(int folder, const QByteArray& name, const struct stat& ours);
 
 // Renames within one folder, never replacing a file: NameTaken when to exists.
-void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to);
+// `device`, when given, is the folder's: a file system found to have neither a
+// rename that never replaces nor links is then not asked for them again.
+void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to,
+                     std::optional<dev_t> device = std::nullopt);
 
 // Deletes the camera file at path, which the copy opened as source and looked
 // at once (info, at the time lookedAt), and whose bytes had the checksum read;
