@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/CopyLikeTheRun.h"
 #include "support/RealSystem.h"
 
 #include "platform/Platform.h"
@@ -31,7 +32,6 @@ protected:
     }
     QString file(const QString& relative, const QByteArray& bytes = "x") const
     {
-        QDir().mkpath(QFileInfo(path(relative)).path());
         writeFile(path(relative), bytes);
         return path(relative);
     }

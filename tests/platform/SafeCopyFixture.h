@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/CopyLikeTheRun.h"
 #include "support/RealSystem.h"
 
 #include "platform/Platform.h"
@@ -26,7 +27,7 @@ protected:
         QDir().mkpath(photos());
     }
     QString camera() const { return dir.filePath(QStringLiteral("camera")); }
-    QString photos() const { return photosRoot.isEmpty() ? dir.filePath(QStringLiteral("foto's")) : photosRoot; }
+    virtual QString photos() const { return photosRoot.isEmpty() ? dir.filePath(QStringLiteral("foto's")) : photosRoot; }
     QString inCamera(const QString& name) const { return camera() + QLatin1Char('/') + name; }
     QString inPhotos(const QString& name) const { return photos() + QLatin1Char('/') + name; }
 
@@ -37,6 +38,12 @@ protected:
         file.open(QIODevice::ReadWrite);
         file.setFileTime(kTaken, QFileDevice::FileModificationTime);
         return inCamera(name);
+    }
+
+    // Copied into the photo folder under name, the way a run copies it.
+    std::unique_ptr<StagedCopy> copyToPhotos(const QString& source, const QString& name)
+    {
+        return copyLikeTheRun(fs, source, photos(), name, GetParam());
     }
 
     void expectCopied(const QString& source, const QString& target, const QByteArray& bytes) const

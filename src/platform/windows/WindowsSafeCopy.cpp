@@ -473,14 +473,14 @@ bool isTempName(const QString& name)
 }
 
 std::unique_ptr<StagedCopy> stageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
-                                      const CopyControl& control, const QString& shownTarget)
+                                      const CopyControl& control)
 {
     try {
         auto copy = std::make_unique<WindowsStagedCopy>(source, targetFolder, check);
         copy->stage(control);
         return copy;
     } catch (const StepFailed& failure) {
-        throw PlatformError(copyText(source, shownTarget.isEmpty() ? targetFolder : shownTarget, failure.reason));
+        throw PlatformError(copyText(source, targetFolder, failure.reason));
     }
 }
 
