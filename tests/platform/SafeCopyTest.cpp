@@ -1,5 +1,4 @@
 #include "platform/FileSystemFixture.h"
-#include "platform/SafeCopyFixture.h"
 
 namespace zandrel::test {
 namespace {

@@ -199,7 +199,7 @@ TEST_F(CopyFaultTest, KilledMidCopyLeavesNothingBehind)
 bool inSystemCall(qint64 pid, const std::vector<long>& calls)
 {
     const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
-    for (const QString& thread : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString& thread : entries(tasks, QDir::Dirs)) {
         const QByteArray state = readFile(tasks + QLatin1Char('/') + thread + QStringLiteral("/syscall"));
         bool number = false;
         const long call = state.left(state.indexOf(' ')).toLong(&number);

@@ -1,6 +1,6 @@
 // The safe copy where only Linux can make the case: links, a full tmpfs, a
 // writer's lock, another user's link, exFAT through FUSE, and the copy's own steps.
-#include "platform/SafeCopyFixture.h"
+#include "platform/FileSystemFixture.h"
 #include "support/linux/LinuxSystem.h"
 
 #include <fcntl.h>

@@ -4,7 +4,6 @@
 // still come from Linux's page cache.
 
 #include "platform/FileSystemFixture.h"
-#include "platform/SafeCopyFixture.h"
 
 #include "platform/windows/Win32.h"
 #include "platform/windows/WindowsSafeCopy.h"
