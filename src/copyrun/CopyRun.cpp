@@ -9,11 +9,11 @@
 #include "copyrun/TargetName.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <QtGlobal>
 
 #include <atomic>
-#include <exception>
+#include <chrono>
+#include <future>
 
 namespace zandrel {
 
@@ -54,13 +54,7 @@ CopyRun::CopyRun(Zandrel& window, std::atomic<bool>& stop, CameraTally& tally)
 }
 
 // Stops the work ahead at once; copies not yet published are removed.
-CopyRun::~CopyRun()
-{
-    if (flusher_) {
-        flusher_->quit();
-        flusher_->wait();
-    }
-}
+CopyRun::~CopyRun() = default;
 
 void CopyRun::execute()
 {
@@ -166,43 +160,12 @@ std::unique_ptr<StagedCopy> CopyRun::awaitCopy(const QStringList& names, qsizety
 }
 
 // The folder's flush can wait for the disk to write back other files; the
-// window waits for it as it waits for a copy. A close meanwhile lets this file
-// finish: its copy is whole and published, and one flush is soon over.
+// window waits for it as it waits for a copy.
 void CopyRun::awaitFlush(StagedCopy& copy)
 {
-    if (!startFlusher()) {
-        copy.flushName();  // no thread to spare: flushed here
-        return;
-    }
-    std::atomic<bool> done{false};
-    std::exception_ptr failure;
-    QMetaObject::invokeMethod(
-        onFlusher_.get(),
-        [&] {
-            try {
-                copy.flushName();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            done = true;
-            wakeWindow();
-        },
-        Qt::QueuedConnection);
-    waitUntil([&] { return done.load(); }, [] {});
-    if (failure)
-        std::rethrow_exception(failure);
-}
-
-// One thread for the whole run, started when first needed.
-bool CopyRun::startFlusher()
-{
-    if (!flusher_) {
-        flusher_ = std::make_unique<QThread>();
-        onFlusher_ = std::make_unique<QObject>();
-        onFlusher_->moveToThread(flusher_.get());
-        flusher_->start();
-    }
-    return flusher_->isRunning();
+    std::future<void> flushed = pipeline_->flushName(copy);
+    waitUntil([&] { return flushed.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, [] {});
+    flushed.get();  // throws what the flush threw
 }
 
 void CopyRun::startPipeline(const QStringList& names, qsizetype first, CopyCheck check)
