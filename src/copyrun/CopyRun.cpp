@@ -9,6 +9,7 @@
 #include "copyrun/TargetName.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QtGlobal>
 
 #include <atomic>
@@ -131,15 +132,22 @@ void CopyRun::takeUp(const QStringList& names, qsizetype index)
     if (!copy)
         return;  // the window is being closed: this camera file stays
     const QString target = publishUnderFreeName(*copy, name);
-    if (emptying)
-        awaitFlush(*copy);
+    // The name is flushed while the window shows the copy; the camera file
+    // waits for it, and so does the copy's end, however this file ends.
+    std::future<void> flushed = emptying ? pipeline_->flushName(*copy) : std::future<void>();
+    const auto flushOver = qScopeGuard([&] {
+        if (flushed.valid())
+            flushed.wait();
+    });
     QCoreApplication::processEvents();
     if (!fileSystem_.FileExists(target))
         throw PlatformError(QStringLiteral("De kopie '%1' is niet aangekomen.").arg(target));
     showPreview(target);
     window_.Message.setCaption(readableName(name));
-    if (emptying)
+    if (emptying) {
+        awaitFlush(flushed);
         deleteCameraFile(*copy);
+    }
     window_.RecountCamera();
     showProgress();
 }
@@ -161,9 +169,8 @@ std::unique_ptr<StagedCopy> CopyRun::awaitCopy(const QStringList& names, qsizety
 
 // The folder's flush can wait for the disk to write back other files; the
 // window waits for it as it waits for a copy.
-void CopyRun::awaitFlush(StagedCopy& copy)
+void CopyRun::awaitFlush(std::future<void>& flushed)
 {
-    std::future<void> flushed = pipeline_->flushName(copy);
     waitUntil([&] { return flushed.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, [] {});
     flushed.get();  // throws what the flush threw
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <future>
 #include <memory>
 
 namespace zandrel {
@@ -30,7 +31,7 @@ private:
     void copyAll(const QStringList& names);
     void takeUp(const QStringList& names, qsizetype index);
     std::unique_ptr<StagedCopy> awaitCopy(const QStringList& names, qsizetype index, CopyCheck check);
-    void awaitFlush(StagedCopy& copy);
+    void awaitFlush(std::future<void>& flushed);
     void startPipeline(const QStringList& names, qsizetype first, CopyCheck check);
     QString publishUnderFreeName(StagedCopy& copy, const QString& name);
     void showPreview(const QString& target);
