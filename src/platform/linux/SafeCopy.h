@@ -1,8 +1,8 @@
 #pragma once
 
-// The pieces of LinuxFileSystem::CopyFile. A camera file may exist nowhere
-// else, so the copy is written under a temporary name, checked when asked, and
-// only then published under a name that it can never replace.
+// The pieces of the staged copy (LinuxFileSystem::StageCopy). A camera file may
+// exist nowhere else, so the copy is written under a temporary name, checked
+// when asked, and only then published under a name that it can never replace.
 
 #include "platform/FileSystem.h"
 
@@ -45,6 +45,9 @@ public:
 private:
     int fd_ = -1;
 };
+
+// Whether two looks at a file found the very same file.
+inline bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // The source opened once for reading, never through a link; info is its one stat.
 Fd openSource(const QByteArray& path, struct stat& info);

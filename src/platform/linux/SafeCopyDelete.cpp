@@ -134,8 +134,8 @@ QByteArray moveAside(int folder, const QByteArray& name, dev_t device)
 // the same file of the same size and modification time is all its times say.
 bool sameSinceMoved(const struct stat& a, const struct stat& b)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
-           && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+    return sameFile(a, b) && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec
+           && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
 // The file under the private name is the one that was copied, as it was

@@ -22,8 +22,6 @@ namespace {
 // NTFS) answers EINVAL to a rename that must not replace, exFAT EPERM to a link.
 bool missingCall(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM; }
 
-bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 void publishUnnamed(int folder, int fd, const QByteArray& name)
 {
     // Through /proc a link needs no capability; the descriptor itself needs
