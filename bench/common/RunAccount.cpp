@@ -68,12 +68,6 @@ public:
     QString GetDriveName(const QString& path) override { const Timed t(account_, "GetDrive"); return inner_->GetDriveName(path); }
     Drive GetDrive(const QString& driveName) override { const Timed t(account_, "GetDrive"); return inner_->GetDrive(driveName); }
     void CreateFolder(const QString& path) override { const Timed t(account_, "CreateFolder"); inner_->CreateFolder(path); }
-    void CopyFile(const QString& source, const QString& target, CopyCheck check) override
-    {
-        const Timed t(account_, "CopyFile");
-        inner_->CopyFile(source, target, check);
-    }
-    void DeleteFile(const QString& path) override { const Timed t(account_, "DeleteFile"); inner_->DeleteFile(path); }
     QByteArray FolderStamp(const QString& path) override { const Timed t(account_, "FolderStamp"); return inner_->FolderStamp(path); }
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
                                           const CopyControl& control) override
