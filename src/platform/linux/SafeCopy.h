@@ -10,7 +10,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <optional>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
@@ -146,10 +145,13 @@ void syncFolder(int folder, int fd, const QByteArray& name, bool linked);
 void removeIfStill(int folder, const QByteArray& name, const struct stat& ours);
 
 // Renames within one folder, never replacing a file: NameTaken when to exists.
-// `device`, when given, is the folder's: a file system found to have neither a
-// rename that never replaces nor links is then not asked for them again.
-void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to,
-                     std::optional<dev_t> device = std::nullopt);
+void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to);
+
+// The same for a name that holds random letters of this run's, which nobody
+// else can know: where the file system has neither a rename that never
+// replaces nor links, the name is looked up and then renamed to, without the
+// claim that costs the folder two more changes. `device` is the folder's.
+void renameToUnguessable(int folder, const QByteArray& from, const QByteArray& to, dev_t device);
 
 // Deletes the camera file at path, which the copy opened as source and looked
 // at once (info, at the time lookedAt), and whose bytes had the checksum read;

@@ -122,7 +122,7 @@ QByteArray moveAside(int folder, const QByteArray& name, dev_t device)
     for (int attempt = 0; attempt < kAsideAttempts; ++attempt) {
         const QByteArray aside = asideName(name);
         try {
-            renameNoReplace(folder, name, aside, device);
+            renameToUnguessable(folder, name, aside, device);
             return aside;
         } catch (const NameTaken&) {
         }

@@ -141,17 +141,16 @@ namespace {
 std::mutex devicesMutex;
 std::set<dev_t> devicesWithoutEither;
 
-bool knownWithoutEither(std::optional<dev_t> device)
+bool knownWithoutEither(dev_t device)
 {
     const std::lock_guard<std::mutex> lock(devicesMutex);
-    return device && devicesWithoutEither.count(*device) != 0;
+    return devicesWithoutEither.count(device) != 0;
 }
 
-void rememberWithoutEither(std::optional<dev_t> device)
+void rememberWithoutEither(dev_t device)
 {
     const std::lock_guard<std::mutex> lock(devicesMutex);
-    if (device)
-        devicesWithoutEither.insert(*device);
+    devicesWithoutEither.insert(device);
 }
 
 // Renames without replacing by the calls made for it; false when the file
@@ -176,13 +175,26 @@ bool renameByCalls(int folder, const QByteArray& from, const QByteArray& to)
 
 }  // namespace
 
-void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to, std::optional<dev_t> device)
+void renameToUnguessable(int folder, const QByteArray& from, const QByteArray& to, dev_t device)
 {
     if (!knownWithoutEither(device)) {
         if (renameByCalls(folder, from, to))
             return;
         rememberWithoutEither(device);
     }
+    struct stat taken {};
+    if (::fstatat(folder, to.constData(), &taken, AT_SYMLINK_NOFOLLOW) == 0)
+        throw NameTaken{};
+    if (errno != ENOENT)
+        fail(errno);
+    if (::renameat(folder, from.constData(), folder, to.constData()) != 0)
+        fail(errno);
+}
+
+void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to)
+{
+    if (renameByCalls(folder, from, to))
+        return;
     // The new name claimed with an empty file of our own, closed at once
     // (FUSE keeps a file that is renamed over while open), then renamed over.
     struct stat claimed {};
