@@ -290,7 +290,8 @@ void Zandrel::reportFailure(const QString& what)
 
 void Zandrel::closeEvent(QCloseEvent* event)
 {
-    // A copy run under way stops at once, and closes the window when it has.
+    // A copy run under way stops without waiting for the files still to come,
+    // and closes the window when it has.
     if (run_.active) {
         run_.closing = true;
         run_.stop = true;

@@ -18,6 +18,7 @@ CopyPipeline::CopyPipeline(FileSystem& fileSystem, QStringList sources, QString 
         threads_.emplace_back([this] { read(); });
         for (int i = 0; i < kVerifiers; ++i)
             threads_.emplace_back([this] { verify(); });
+        threads_.emplace_back([this] { flush(); });
     } catch (...) {
         stopThreads();  // no destructor runs for a half-made pipeline
         throw;
@@ -34,6 +35,7 @@ void CopyPipeline::stopThreads()
     }
     room_.notify_all();
     work_.notify_all();
+    flushWork_.notify_all();
     for (std::thread& thread : threads_)
         thread.join();
 }
@@ -78,7 +80,7 @@ template <typename Step>
 std::optional<QString> CopyPipeline::failureOf(qsizetype index, Step step) const
 {
     const auto unexpected = [&](const QString& reason) {
-        return QStringLiteral("Kan '%1' niet kopiëren naar '%2': %3").arg(sources_[index], targetFolder_, reason);
+        return copyFailureText(sources_[index], targetFolder_, reason);
     };
     try {
         step();
@@ -146,6 +148,36 @@ void CopyPipeline::verify()
         }
         const std::optional<QString> failure = failureOf(index, [&] { copy->verify(CopyControl{&stop_, {}}); });
         finish(index, failure ? &*failure : nullptr);
+    }
+}
+
+std::future<void> CopyPipeline::flushName(StagedCopy& copy)
+{
+    std::packaged_task<void()> task([&copy] { copy.flushName(); });
+    std::future<void> flushed = task.get_future();
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        toFlush_.push_back(std::move(task));
+    }
+    flushWork_.notify_one();
+    return flushed;
+}
+
+// Not ended by a stop: a name asked for is flushed, whatever comes after it.
+void CopyPipeline::flush()
+{
+    for (;;) {
+        std::packaged_task<void()> task;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            flushWork_.wait(lock, [this] { return closing_ || !toFlush_.empty(); });
+            if (toFlush_.empty())
+                return;
+            task = std::move(toFlush_.front());
+            toFlush_.pop_front();
+        }
+        task();  // a failure goes to the one who waits for it
+        wake_();
     }
 }
 

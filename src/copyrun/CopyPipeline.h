@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,10 +18,11 @@
 
 namespace zandrel {
 
-// The work on the camera files' contents, done on threads of its own and ahead
-// of the window: while one copy is flushed and read back, the card already
-// streams the next files. Copies wait unpublished until the window takes them
-// up in order; whatever it never takes leaves nothing behind.
+// The work of a run that waits for the card or the disk, done on threads of its
+// own and ahead of the window: while one copy is flushed and read back, the
+// card already streams the next files. Copies wait unpublished until the window
+// takes them up in order; whatever it never takes leaves nothing behind. Once
+// the window has published a copy, the pipeline also flushes its name.
 class CopyPipeline {
 public:
     // How far the card may be read ahead of the window, in bytes and in files.
@@ -46,6 +48,11 @@ public:
     float shareDone(qsizetype index) const;
     // The finished copy; throws PlatformError with the reason when it failed.
     std::unique_ptr<StagedCopy> take(qsizetype index);
+    // Flushes the published copy's name on the pipeline's flushing thread,
+    // which finishes it even when the run is stopped meanwhile: the copy is
+    // whole and published, and one flush is soon over. The copy must outlive
+    // the result's wait.
+    std::future<void> flushName(StagedCopy& copy);
 
 private:
     struct Item {
@@ -60,6 +67,7 @@ private:
     void stopThreads();
     void read();
     void verify();
+    void flush();
     bool roomAhead() const;
     bool over() const;  // with the mutex held
     void stage(qsizetype index);
@@ -79,6 +87,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable room_;  // for the reader: a copy was taken
     std::condition_variable work_;  // for the verifiers: a copy was staged, or reading ended
+    std::condition_variable flushWork_;  // for the flusher: a name to flush
+    std::deque<std::packaged_task<void()>> toFlush_;
     std::vector<Item> items_;
     std::deque<qsizetype> toVerify_;
     bool readingDone_ = false;

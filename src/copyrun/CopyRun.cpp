@@ -8,11 +8,12 @@
 #include "copyrun/TargetName.h"
 
 #include <QCoreApplication>
-#include <QThread>
+#include <QScopeGuard>
 #include <QtGlobal>
 
 #include <atomic>
-#include <exception>
+#include <chrono>
+#include <future>
 
 namespace zandrel {
 
@@ -53,13 +54,7 @@ CopyRun::CopyRun(Zandrel& window, std::atomic<bool>& stop, CameraTally& tally)
 }
 
 // Stops the work ahead at once; copies not yet published are removed.
-CopyRun::~CopyRun()
-{
-    if (flusher_) {
-        flusher_->quit();
-        flusher_->wait();
-    }
-}
+CopyRun::~CopyRun() = default;
 
 void CopyRun::execute()
 {
@@ -136,15 +131,22 @@ void CopyRun::takeUp(const QStringList& names, qsizetype index)
     if (!copy)
         return;  // the window is being closed: this camera file stays
     const QString target = publishUnderFreeName(*copy, name);
-    if (emptying)
-        awaitFlush(*copy);
+    // The name is flushed while the window shows the copy; the camera file
+    // waits for it, and so does the copy's end, however this file ends.
+    std::future<void> flushed = emptying ? pipeline_->flushName(*copy) : std::future<void>();
+    const auto flushOver = qScopeGuard([&] {
+        if (flushed.valid())
+            flushed.wait();
+    });
     QCoreApplication::processEvents();
     if (!fileSystem_.FileExists(target))
         throw PlatformError(QStringLiteral("De kopie '%1' is niet aangekomen.").arg(target));
     showPreview(target);
     window_.Message.setCaption(readableName(name));
-    if (emptying)
+    if (emptying) {
+        awaitFlush(flushed);
         deleteCameraFile(*copy);
+    }
     window_.RecountCamera();
     showProgress();
 }
@@ -165,43 +167,11 @@ std::unique_ptr<StagedCopy> CopyRun::awaitCopy(const QStringList& names, qsizety
 }
 
 // The folder's flush can wait for the disk to write back other files; the
-// window waits for it as it waits for a copy. A close meanwhile lets this file
-// finish: its copy is whole and published, and one flush is soon over.
-void CopyRun::awaitFlush(StagedCopy& copy)
+// window waits for it as it waits for a copy.
+void CopyRun::awaitFlush(std::future<void>& flushed)
 {
-    if (!startFlusher()) {
-        copy.flushName();  // no thread to spare: flushed here
-        return;
-    }
-    std::atomic<bool> done{false};
-    std::exception_ptr failure;
-    QMetaObject::invokeMethod(
-        onFlusher_.get(),
-        [&] {
-            try {
-                copy.flushName();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            done = true;
-            wakeWindow();
-        },
-        Qt::QueuedConnection);
-    waitUntil([&] { return done.load(); }, [] {});
-    if (failure)
-        std::rethrow_exception(failure);
-}
-
-// One thread for the whole run, started when first needed.
-bool CopyRun::startFlusher()
-{
-    if (!flusher_) {
-        flusher_ = std::make_unique<QThread>();
-        onFlusher_ = std::make_unique<QObject>();
-        onFlusher_->moveToThread(flusher_.get());
-        flusher_->start();
-    }
-    return flusher_->isRunning();
+    waitUntil([&] { return flushed.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, [] {});
+    flushed.get();  // throws what the flush threw
 }
 
 void CopyRun::startPipeline(const QStringList& names, qsizetype first, CopyCheck check)

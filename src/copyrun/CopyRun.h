@@ -6,10 +6,8 @@
 #include <QStringList>
 
 #include <atomic>
+#include <future>
 #include <memory>
-
-class QObject;
-class QThread;
 
 namespace zandrel {
 
@@ -33,8 +31,7 @@ private:
     void copyAll(const QStringList& names);
     void takeUp(const QStringList& names, qsizetype index);
     std::unique_ptr<StagedCopy> awaitCopy(const QStringList& names, qsizetype index, CopyCheck check);
-    void awaitFlush(StagedCopy& copy);
-    bool startFlusher();
+    void awaitFlush(std::future<void>& flushed);
     void startPipeline(const QStringList& names, qsizetype first, CopyCheck check);
     QString publishUnderFreeName(StagedCopy& copy, const QString& name);
     void showPreview(const QString& target);
@@ -53,8 +50,6 @@ private:
     std::unique_ptr<FolderHold> targetHold_;  // outlives the copies made into it
     std::unique_ptr<CopyPipeline> pipeline_;
     qsizetype pipelineFirst_ = 0;  // the index of names at which the pipeline started
-    std::unique_ptr<QThread> flusher_;    // flushes each published copy's folder
-    std::unique_ptr<QObject> onFlusher_;  // lives on that thread
 };
 
 }  // namespace zandrel

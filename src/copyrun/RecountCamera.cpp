@@ -1,6 +1,6 @@
 #include "app/Zandrel.h"
 #include "copyrun/CameraTally.h"
-#include "readiness/ShownMegabytes.h"
+#include "app/ShownMegabytes.h"
 
 namespace zandrel {
 

@@ -13,4 +13,10 @@ public:
     QString text() const { return QString::fromStdString(what()); }
 };
 
+// Why a camera file could not be copied, as every copy failure reads.
+inline QString copyFailureText(const QString& source, const QString& target, const QString& reason)
+{
+    return QStringLiteral("Kan '%1' niet kopiëren naar '%2': %3").arg(source, target, reason);
+}
+
 }  // namespace zandrel

@@ -1,5 +1,5 @@
 #include "app/Zandrel.h"
-#include "readiness/ShownMegabytes.h"
+#include "app/ShownMegabytes.h"
 
 namespace zandrel {
 

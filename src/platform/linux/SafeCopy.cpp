@@ -157,11 +157,6 @@ TargetPath splitTarget(const QString& target)
     return {nativePath(folder), nativePath(name)};
 }
 
-QString copyText(const QString& source, const QString& target, const QString& reason)
-{
-    return QStringLiteral("Kan '%1' niet kopiëren naar '%2': %3").arg(source, target, reason);
-}
-
 // The copy of one camera file from its staging to the deletion of the camera file.
 class LinuxStagedCopy : public StagedCopy {
 public:
@@ -267,9 +262,9 @@ public:
         try {
             step();
         } catch (const NameTaken&) {
-            throw TargetTaken(copyText(source_, target, QStringLiteral("die naam is intussen in gebruik genomen")));
+            throw TargetTaken(copyFailureText(source_, target, QStringLiteral("die naam is intussen in gebruik genomen")));
         } catch (const StepFailed& failure) {
-            throw PlatformError(copyText(source_, target.isEmpty() ? folderText_ : target, failure.reason));
+            throw PlatformError(copyFailureText(source_, target.isEmpty() ? folderText_ : target, failure.reason));
         }
     }
 
@@ -319,9 +314,9 @@ void LinuxFileSystem::CopyFile(const QString& source, const QString& target, Cop
         copy.publishAs(where);
         copy.flushPublished();
     } catch (const NameTaken&) {
-        throw TargetTaken(copyText(source, target, QStringLiteral("die naam is intussen in gebruik genomen")));
+        throw TargetTaken(copyFailureText(source, target, QStringLiteral("die naam is intussen in gebruik genomen")));
     } catch (const StepFailed& failure) {
-        throw PlatformError(copyText(source, target, failure.reason));
+        throw PlatformError(copyFailureText(source, target, failure.reason));
     }
 }
 
@@ -335,7 +330,7 @@ std::unique_ptr<StagedCopy> LinuxFileSystem::StageCopy(const QString& source, co
         copy->stage(control);
         return copy;
     } catch (const StepFailed& failure) {
-        throw PlatformError(copyText(source, targetFolder, failure.reason));
+        throw PlatformError(copyFailureText(source, targetFolder, failure.reason));
     }
 }
 

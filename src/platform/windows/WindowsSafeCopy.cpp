@@ -212,11 +212,6 @@ private:
     bool published_ = false;
 };
 
-QString copyText(const QString& source, const QString& target, const QString& reason)
-{
-    return QStringLiteral("Kan '%1' niet kopiëren naar '%2': %3").arg(source, target, reason);
-}
-
 // The copy of one camera file from its staging to the deletion of the camera file.
 class WindowsStagedCopy : public StagedCopy {
 public:
@@ -437,9 +432,9 @@ private:
         try {
             step();
         } catch (const NameTaken&) {
-            throw TargetTaken(copyText(source_, target, QStringLiteral("die naam is intussen in gebruik genomen")));
+            throw TargetTaken(copyFailureText(source_, target, QStringLiteral("die naam is intussen in gebruik genomen")));
         } catch (const StepFailed& failure) {
-            throw PlatformError(copyText(source_, target.isEmpty() ? folderText_ : target, failure.reason));
+            throw PlatformError(copyFailureText(source_, target.isEmpty() ? folderText_ : target, failure.reason));
         }
     }
 
@@ -480,7 +475,7 @@ std::unique_ptr<StagedCopy> stageCopy(const QString& source, const QString& targ
         copy->stage(control);
         return copy;
     } catch (const StepFailed& failure) {
-        throw PlatformError(copyText(source, shownTarget.isEmpty() ? targetFolder : shownTarget, failure.reason));
+        throw PlatformError(copyFailureText(source, shownTarget.isEmpty() ? targetFolder : shownTarget, failure.reason));
     }
 }
 
