@@ -7,7 +7,10 @@ option(ZANDREL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSaniti
 option(ZANDREL_HARDEN "Build with Debian's hardening flags" ON)
 
 add_library(zandrel_base_flags INTERFACE)
-target_compile_options(zandrel_base_flags INTERFACE -Wall -Wextra)
+# Qt's, Exiv2's and GoogleTest's headers come in as system headers, which the
+# compiler does not warn about: these warnings are for our own code.
+target_compile_options(zandrel_base_flags INTERFACE
+  -Wall -Wextra -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual)
 if(ZANDREL_WERROR)
   target_compile_options(zandrel_base_flags INTERFACE -Werror)
 endif()

@@ -97,7 +97,7 @@ const Fault kFaults[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Calls, FailingCallTest, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 #ifdef __SANITIZE_ADDRESS__
 constexpr bool kSanitized = true;
@@ -144,7 +144,7 @@ const Fallback kFallbacks[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Publish, PublishFallbackTest, ::testing::ValuesIn(kFallbacks),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_P(PublishFallbackTest, PublishesTheWholeCopyAndNothingElse)
 {
