@@ -1,5 +1,6 @@
 #include "copyrun/CopyRun.h"
 
+#include "app/ReadableName.h"
 #include "app/Zandrel.h"
 #include "copyrun/CameraTally.h"
 #include "copyrun/CopyPipeline.h"

@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>

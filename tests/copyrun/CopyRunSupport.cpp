@@ -11,15 +11,6 @@
 
 namespace zandrel::test {
 
-namespace {
-
-QStringList everyFile(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-}
-
-}  // namespace
-
 class HookedCopy : public StagedCopy {
 public:
     HookedCopy(HookedFileSystem& fs, QString source, std::unique_ptr<StagedCopy> real)
@@ -83,12 +74,6 @@ std::unique_ptr<StagedCopy> HookedFileSystem::StageCopy(const QString& source, c
     return std::make_unique<HookedCopy>(*this, source, std::move(staged));
 }
 
-void HookedFileSystem::DeleteFile(const QString& path)
-{
-    real().DeleteFile(path);
-    log(QStringLiteral("delete"), path);
-}
-
 void HookedFileSystem::log(const QString& step, const QString& path)
 {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -136,16 +121,16 @@ QString CopyRunFixture::cameraFile(const QString& name, const QByteArray& bytes)
 
 QString CopyRunFixture::cameraFile(const QString& name, qsizetype size) { return cameraFile(name, randomBytes(size)); }
 
-QStringList CopyRunFixture::cameraNames() const { return everyFile(camera); }
+QStringList CopyRunFixture::cameraNames() const { return entries(camera, QDir::Files); }
 
-QStringList CopyRunFixture::targetNames() const { return everyFile(target()); }
+QStringList CopyRunFixture::targetNames() const { return entries(target(), QDir::Files); }
 
 QByteArray CopyRunFixture::targetBytes(const QString& name) const { return readFile(joinPath(target(), name)); }
 
 void CopyRunFixture::expectNothingLost(const QString& targetFolder, const QString& leftovers) const
 {
     QList<QByteArray> arrived;
-    for (const QString& name : everyFile(targetFolder)) {
+    for (const QString& name : entries(targetFolder, QDir::Files)) {
         if (!leftovers.isEmpty() && name.startsWith(leftovers))
             continue;
         arrived << readFile(joinPath(targetFolder, name));

@@ -25,7 +25,6 @@ class HookedFileSystem : public ForwardingFileSystem {
 public:
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
                                           const CopyControl& control) override;
-    void DeleteFile(const QString& path) override;
 
     // On the copy's own threads.
     std::function<void(const QString& source)> whileStaging;

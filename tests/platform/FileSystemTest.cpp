@@ -84,28 +84,5 @@ TEST_F(FileSystemTest, CreateFolderMakesOneLevelAndReportsWhatItCannot)
     EXPECT_FALSE(fs.FolderExists(path(QStringLiteral("kort"))));
 }
 
-TEST_F(FileSystemTest, DeleteFileRemovesAWritableFileOnly)
-{
-    const QString photo = file(kAwkwardName);
-    fs.DeleteFile(photo);
-    EXPECT_FALSE(QFile::exists(photo));
-
-    const QString locked = file(QStringLiteral("beschermd.jpg"), "keep");
-    ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    EXPECT_THROW(fs.DeleteFile(locked), PlatformError);
-    EXPECT_EQ(readFile(locked), "keep");
-
-    EXPECT_THROW(fs.DeleteFile(path(QStringLiteral("weg.jpg"))), PlatformError);
-    EXPECT_THROW(fs.DeleteFile(folder(QStringLiteral("map"))), PlatformError);
-    EXPECT_TRUE(fs.FolderExists(path(QStringLiteral("map"))));
-}
-
-TEST_F(FileSystemTest, DeleteFileNeverActsOnAPathCutShort)
-{
-    const QString photo = file(QStringLiteral("a.jpg"), "keep");
-    EXPECT_THROW(fs.DeleteFile(photo + QChar(0) + QStringLiteral(".bak")), PlatformError);
-    EXPECT_EQ(readFile(photo), "keep");
-}
-
 }  // namespace
 }  // namespace zandrel::test

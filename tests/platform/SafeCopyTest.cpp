@@ -1,5 +1,4 @@
 #include "platform/FileSystemFixture.h"
-#include "platform/SafeCopyFixture.h"
 
 namespace zandrel::test {
 namespace {
@@ -12,8 +11,8 @@ TEST_P(SafeCopyTest, CopiesBytesAndTimeAndLeavesNothingElse)
     const QByteArray bytes = randomBytes(3 << 20);
     const QString source = shoot(QStringLiteral("IMG_0001.JPG"), bytes);
     const QString empty = shoot(QStringLiteral("leeg.thm"), QByteArray());
-    fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001.JPG")), GetParam());
-    fs.CopyFile(empty, inPhotos(QStringLiteral("leeg.thm")), GetParam());
+    copyToPhotos(source, QStringLiteral("IMG_0001.JPG"));
+    copyToPhotos(empty, QStringLiteral("leeg.thm"));
     expectCopied(source, inPhotos(QStringLiteral("IMG_0001.JPG")), bytes);
     expectCopied(empty, inPhotos(QStringLiteral("leeg.thm")), QByteArray());
     EXPECT_EQ(entries(photos()), (QStringList{QStringLiteral("IMG_0001.JPG"), QStringLiteral("leeg.thm")}));
@@ -23,7 +22,7 @@ TEST_P(SafeCopyTest, TakesAwkwardNamesAndDoubledSeparators)
 {
     const QString name = allowedName(QStringLiteral("zomer 'één' \"twee\" ; $(touch x).jpg"));
     const QString source = shoot(name, "photo");
-    fs.CopyFile(source, photos() + QStringLiteral("//") + name, GetParam());
+    copyLikeTheRun(fs, source, photos() + QLatin1Char('/'), name, GetParam());
     expectCopied(source, inPhotos(name), "photo");
     EXPECT_EQ(entries(photos()), QStringList{name});
 }
@@ -32,7 +31,7 @@ TEST_P(SafeCopyTest, NeverReplacesAnExistingFile)
 {
     const QString source = shoot(QStringLiteral("IMG_0001.JPG"), "new photo");
     writeFile(inPhotos(QStringLiteral("IMG_0001.JPG")), "older photo");
-    EXPECT_THROW(fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001.JPG")), GetParam()), TargetTaken);
+    EXPECT_THROW(copyToPhotos(source, QStringLiteral("IMG_0001.JPG")), TargetTaken);
     EXPECT_EQ(readFile(inPhotos(QStringLiteral("IMG_0001.JPG"))), "older photo");
     EXPECT_EQ(readFile(source), "new photo");
     EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
@@ -41,19 +40,20 @@ TEST_P(SafeCopyTest, NeverReplacesAnExistingFile)
 TEST_P(SafeCopyTest, ReportsWhatCannotBeCopiedAndWhere)
 {
     const QString source = shoot(QStringLiteral("a.jpg"), "photo");
-    const QString target = inPhotos(QStringLiteral("a.jpg"));
     try {
-        fs.CopyFile(inCamera(QStringLiteral("weg.jpg")), target, GetParam());
+        copyToPhotos(inCamera(QStringLiteral("weg.jpg")), QStringLiteral("a.jpg"));
         FAIL() << "a missing source was copied";
     } catch (const PlatformError& error) {
         // What and where, then the system's own reason, in its own words.
-        const QString what = QStringLiteral("Kan '%1' niet kopiëren naar '%2': ").arg(inCamera(QStringLiteral("weg.jpg")), target);
+        const QString what = QStringLiteral("Kan '%1' niet kopiëren naar '%2': ").arg(inCamera(QStringLiteral("weg.jpg")), photos());
         EXPECT_TRUE(error.text().startsWith(what) && error.text().size() > what.size()) << error.what();
     }
-    EXPECT_THROW(fs.CopyFile(source, photos() + QStringLiteral("/weg/a.jpg"), GetParam()), PlatformError);
-    EXPECT_THROW(fs.CopyFile(camera(), target, GetParam()), PlatformError);
-    EXPECT_THROW(fs.CopyFile(source, photos() + QLatin1Char('/'), GetParam()), PlatformError);
-    EXPECT_THROW(fs.CopyFile(source, target + QChar(0) + QStringLiteral("x"), GetParam()), PlatformError);
+    EXPECT_THROW(copyLikeTheRun(fs, source, inPhotos(QStringLiteral("weg")), QStringLiteral("a.jpg"), GetParam()),
+                 PlatformError);
+    EXPECT_THROW(copyToPhotos(camera(), QStringLiteral("a.jpg")), PlatformError);
+    EXPECT_THROW(copyToPhotos(source + QChar(0) + QStringLiteral("x"), QStringLiteral("a.jpg")), PlatformError);
+    EXPECT_THROW(copyToPhotos(source, QString()), PlatformError);
+    EXPECT_THROW(copyToPhotos(source, QStringLiteral("a.jpg") + QChar(0) + QStringLiteral("x")), PlatformError);
     EXPECT_TRUE(entries(photos()).isEmpty());
     EXPECT_EQ(readFile(source), "photo");
 }
@@ -64,7 +64,7 @@ TEST_P(SafeCopyTest, NeverPublishesUnderATemporaryFilesName)
 {
     const QString name = QStringLiteral(".zandrel-tmp-999999-abcdefgh12345678");
     const QString source = shoot(name, "photo");
-    EXPECT_THROW(fs.CopyFile(source, inPhotos(name), GetParam()), TargetTaken);
+    EXPECT_THROW(copyToPhotos(source, name), TargetTaken);
     EXPECT_TRUE(entries(photos()).isEmpty());
 }
 
@@ -86,6 +86,11 @@ TEST_P(SafeCopyTest, DeletesTheCameraFileOnlyAfterItsCopyIsSafe)
     } else {
         EXPECT_NO_THROW(copy->deleteSource());
         EXPECT_FALSE(QFile::exists(source));
+        // Like a deletion without force: a write-protected camera file stays.
+        const QString locked = shoot(QStringLiteral("beschermd.jpg"), "keep");
+        ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        EXPECT_THROW(copyToPhotos(locked, QStringLiteral("beschermd.jpg"))->deleteSource(), PlatformError);
+        EXPECT_EQ(readFile(locked), "keep");
     }
     EXPECT_EQ(readFile(inPhotos(QStringLiteral("a.jpg"))), "photo");
 }

@@ -91,10 +91,9 @@ public:
             arguments << QStringLiteral("--prefix-seed=%1").arg(trial.prefixSeed);
         if (trial.fat)
             arguments << QStringLiteral("--fat");
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.start(QStringLiteral(POWERCUT_FS), arguments);
-        while (!output_.contains("MOUNTED\n") && process_.waitForReadyRead(10000))
-            output_ += process_.readAll();
+        process_ = startProcess(QStringLiteral(POWERCUT_FS), arguments);
+        while (!output_.contains("MOUNTED\n") && process_->waitForReadyRead(10000))
+            output_ += process_->readAll();
         mounted_ = output_.contains("MOUNTED\n");
     }
     ~PowerCutMount() { unmount(); }
@@ -109,11 +108,11 @@ public:
                 ::umount2(path.constData(), MNT_DETACH);
             mounted_ = false;
         }
-        if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(30000)) {
-            process_.kill();
-            process_.waitForFinished(-1);
+        if (process_->state() != QProcess::NotRunning && !process_->waitForFinished(30000)) {
+            process_->kill();
+            process_->waitForFinished(-1);
         }
-        output_ += process_.readAll();
+        output_ += process_->readAll();
         return QString::fromUtf8(output_);
     }
     long operations() const
@@ -125,7 +124,7 @@ public:
 
 private:
     QString mountpoint_;
-    QProcess process_;
+    std::unique_ptr<QProcess> process_;
     QByteArray output_;
     bool mounted_ = false;
 };
@@ -160,7 +159,7 @@ void keepWarning(QtMsgType, const QMessageLogContext&, const QString& text) { wa
 std::map<QString, QByteArray> filesIn(const QString& folder)
 {
     std::map<QString, QByteArray> files;
-    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name))
+    for (const QString& name : entries(folder, QDir::Files))
         files[name] = readFile(joinPath(folder, name));
     return files;
 }

@@ -1,17 +1,22 @@
 #include "readiness/DateSubfolder.h"
 #include "support/TestWindow.h"
 
+#include <QLocale>
 #include <gtest/gtest.h>
 
 namespace zandrel::test {
 namespace {
 
+// Checked against Qt's Dutch calendar, so that a month name mistyped or out
+// of place shows; the folder name takes it with a capital.
 TEST(DateSubfolder, YearThenDutchMonthName)
 {
-    const char* months[] = {"Januari", "Februari", "Maart",     "April",   "Mei",      "Juni",
-                            "Juli",    "Augustus", "September", "Oktober", "November", "December"};
-    for (int month = 1; month <= 12; ++month)
-        EXPECT_EQ(dateSubfolderName(2006, month), QStringLiteral("2006 ") + QString::fromLatin1(months[month - 1]));
+    const QLocale dutch(QLocale::Dutch, QLocale::Netherlands);
+    for (int month = 1; month <= 12; ++month) {
+        QString name = dutch.standaloneMonthName(month);
+        name[0] = name[0].toUpper();
+        EXPECT_EQ(dateSubfolderName(2006, month), QStringLiteral("2006 ") + name);
+    }
 }
 
 TEST(DateSubfolder, MonthOutsideTheTableFallsBackInEnglish)

@@ -13,8 +13,6 @@
 
 namespace zandrel::test {
 
-inline const QString kSettingsKey = QStringLiteral("SOFTWARE\\Zandrel");
-
 // The real file system, with the drive's free space or single failures put in
 // where the machine cannot make them for real (root reads every folder).
 class TunableFileSystem : public ForwardingFileSystem {

@@ -1,5 +1,7 @@
 #include "ReadinessSupport.h"
 
+#include "settings/SettingsKeys.h"
+
 #include <QSignalBlocker>
 
 namespace zandrel::test {
@@ -160,8 +162,8 @@ protected:
     void expectSettingsTakenOver(const QString& source, const QString& dest)
     {
         const auto registry = t.window->platform().registry->Connect();
-        EXPECT_EQ(registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, QStringLiteral("cpath")), source);
-        EXPECT_EQ(registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, QStringLiteral("fpath")), dest);
+        EXPECT_EQ(registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("cpath")), source);
+        EXPECT_EQ(registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("fpath")), dest);
         EXPECT_EQ(w.sSet.Value(), 0);
         EXPECT_EQ(w.Cpath.Text(), source);
         EXPECT_EQ(w.Fpath.Text(), dest);

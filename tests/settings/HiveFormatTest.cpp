@@ -2,6 +2,9 @@
 #include "settings/SettingsTestSupport.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -9,23 +12,21 @@
 namespace zandrel::test {
 namespace {
 
-const QString kZandrel = QStringLiteral("SOFTWARE\\Zandrel");
-
 struct Hive {
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("zandrel/registry.reg"));
     HiveRegistryService service{path};
 
     std::unique_ptr<Registry> connect() { return service.Connect(); }
-    std::optional<QString> get(const QString& name, const QString& key = kZandrel)
+    std::optional<QString> get(const QString& name, const QString& key = settings::Key)
     {
         return connect()->GetExpandedStringValue(HKEY_LOCAL_MACHINE, key, name);
     }
-    void set(const QString& name, const QString& value, const QString& key = kZandrel)
+    void set(const QString& name, const QString& value, const QString& key = settings::Key)
     {
         connect()->SetStringValue(HKEY_LOCAL_MACHINE, key, name, value);
     }
-    bool exists(const QString& key = kZandrel) { return connect()->CheckAccess(HKEY_LOCAL_MACHINE, key, 1); }
+    bool exists(const QString& key = settings::Key) { return connect()->CheckAccess(HKEY_LOCAL_MACHINE, key, 1); }
     QString text() const { return QString::fromUtf8(readFile(path)); }
     QStringList setAside() const
     {
@@ -45,7 +46,7 @@ QByteArray windowsExport(QString text)
 TEST(HiveFormat, WritesARegistryExportInUtf8WithEscapes)
 {
     Hive hive;
-    hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, kZandrel);
+    hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, settings::Key);
     hive.set(QStringLiteral("cpath"), QStringLiteral("C:\\Foto's \"oud\""));
     hive.set(QStringLiteral("fpath"), QStringLiteral("/home/anna/Foto's ëü"));
     EXPECT_EQ(hive.text(), QStringLiteral("Windows Registry Editor Version 5.00\n"
@@ -78,7 +79,7 @@ TEST(HiveFormat, ReadsAWindowsExportAndRewritesItKeepingWhatItDoesNotKnow)
         "\"elders\"=hex(2):25,00,5a,00,41,00,4e,00,44,00,52,00,45,00,4c,00,5f,00,4e,00,4f,00,\\\n"
         "  54,00,5f,00,53,00,45,00,54,00,25,00,2f,00,78,00,00,00\n"
         "\n");
-    writeHive(hive.path, windowsExport(exported));
+    writeFile(hive.path, windowsExport(exported));
 
     const QString home = qEnvironmentVariable("HOME");
     ASSERT_FALSE(home.isEmpty());
@@ -99,10 +100,10 @@ TEST(HiveFormat, ReadsAWindowsExportAndRewritesItKeepingWhatItDoesNotKnow)
 TEST(HiveFormat, KeysAndValueNamesIgnoreLetterCase)
 {
     Hive hive;
-    writeHive(hive.path, hiveText(QStringLiteral("[hkey_local_machine\\software\\ZANDREL]\n\"CPATH\"=\"a\"\n\n")));
+    writeFile(hive.path, hiveText(QStringLiteral("[hkey_local_machine\\software\\ZANDREL]\n\"CPATH\"=\"a\"\n\n")));
     EXPECT_TRUE(hive.exists());
     EXPECT_EQ(hive.get(QStringLiteral("cpath")), QStringLiteral("a"));
-    hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, kZandrel);
+    hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, settings::Key);
     hive.set(QStringLiteral("cpath"), QStringLiteral("b"));
     EXPECT_EQ(hive.text(), QString::fromUtf8(hiveText(QStringLiteral("[hkey_local_machine\\software\\ZANDREL]\n"
                                                                      "\"CPATH\"=\"b\"\n\n"))));
@@ -112,22 +113,22 @@ TEST(HiveFormat, CreateKeyLeavesAnExistingKeyAndItsValuesAlone)
 {
     Hive hive;
     const QByteArray before = hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n\"cpath\"=\"x\"\n"));
-    writeHive(hive.path, before);
-    hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, kZandrel);
+    writeFile(hive.path, before);
+    hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, settings::Key);
     EXPECT_EQ(readFile(hive.path), before);
 
     // A section for a subkey is enough for its parents to exist.
-    writeHive(hive.path, hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel\\Oud]\n")));
+    writeFile(hive.path, hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel\\Oud]\n")));
     EXPECT_TRUE(hive.exists());
     EXPECT_TRUE(hive.exists(QStringLiteral("SOFTWARE")));
     EXPECT_FALSE(hive.exists(QStringLiteral("SOFTWARE\\Zand")));
-    EXPECT_FALSE(hive.connect()->CheckAccess(HKEY_LOCAL_MACHINE + 1, kZandrel, 1));
+    EXPECT_FALSE(hive.connect()->CheckAccess(HKEY_LOCAL_MACHINE + 1, settings::Key, 1));
 }
 
 TEST(HiveFormat, LaterLinesWinAndNewValuesJoinTheirSection)
 {
     Hive hive;
-    writeHive(hive.path, hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
+    writeFile(hive.path, hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
                                                  "\"cpath\"=\"eerst\"\n"
                                                  "\n"
                                                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
@@ -162,7 +163,7 @@ TEST(HiveFormat, LinesItDoesNotUnderstandSurviveARewrite)
                                        "\"multi\"=hex(7):61,00,00,00,00,00\n"
                                        "\"weg\"=-\n"
                                        "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Oud]\n");
-    writeHive(hive.path, hiveText(odd));
+    writeFile(hive.path, hiveText(odd));
     EXPECT_EQ(hive.get(QStringLiteral("half")), std::nullopt);
     hive.set(QStringLiteral("sOpen"), QStringLiteral("1"));
     EXPECT_EQ(hive.text(),
@@ -191,12 +192,12 @@ TEST(HiveFormat, AnUnreadableHiveIsMovedAsideWithItsBytesAndAFreshOneStarted)
     for (const QByteArray& bytes : unreadable) {
         SCOPED_TRACE(bytes.toHex().left(40).toStdString());
         Hive hive;
-        writeHive(hive.path, bytes);
+        writeFile(hive.path, bytes);
         EXPECT_FALSE(hive.exists());  // reads find nothing
         EXPECT_EQ(hive.get(QStringLiteral("cpath")), std::nullopt);
         EXPECT_TRUE(hive.setAside().isEmpty());  // reading alone moves nothing
 
-        hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, kZandrel);
+        hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, settings::Key);
         hive.set(QStringLiteral("cpath"), QStringLiteral("nieuw"));
         EXPECT_EQ(hive.get(QStringLiteral("cpath")), QStringLiteral("nieuw"));
         const QStringList aside = hive.setAside();
@@ -204,7 +205,7 @@ TEST(HiveFormat, AnUnreadableHiveIsMovedAsideWithItsBytesAndAFreshOneStarted)
         EXPECT_EQ(readFile(QFileInfo(hive.path).absolutePath() + QLatin1Char('/') + aside.first()), bytes);
 
         // A second broken hive in the same second gets a name of its own.
-        writeHive(hive.path, bytes);
+        writeFile(hive.path, bytes);
         hive.set(QStringLiteral("cpath"), QStringLiteral("weer"));
         EXPECT_EQ(hive.setAside().size(), 2);
     }
@@ -214,7 +215,7 @@ TEST(HiveFormat, ALockLeftEmptyByAKilledWriterSoonStopsBlockingWrites)
 {
     Hive hive;
     hive.set(QStringLiteral("cpath"), QStringLiteral("oud"));
-    writeHive(hive.path + QStringLiteral(".lock"), QByteArray());
+    writeFile(hive.path + QStringLiteral(".lock"), QByteArray());
     QFile lock(hive.path + QStringLiteral(".lock"));
     ASSERT_TRUE(lock.open(QIODevice::ReadWrite));
     lock.setFileTime(QDateTime::currentDateTime().addSecs(-5), QFileDevice::FileModificationTime);
@@ -226,7 +227,7 @@ TEST(HiveFormat, ALockLeftEmptyByAKilledWriterSoonStopsBlockingWrites)
 TEST(HiveFormat, AnEmptyFileIsAnEmptyHive)
 {
     Hive hive;
-    writeHive(hive.path, QByteArray());
+    writeFile(hive.path, QByteArray());
     EXPECT_FALSE(hive.exists());
     hive.set(QStringLiteral("cpath"), QStringLiteral("x"));
     EXPECT_EQ(hive.get(QStringLiteral("cpath")), QStringLiteral("x"));

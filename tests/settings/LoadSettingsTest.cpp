@@ -43,7 +43,7 @@ TEST(LoadSettings, FirstStartTakesTheFoldersOverFromTheOlderKeyOnce)
     const QByteArray older = hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
                                                      "\"source\"=\"E:\\\\DCIM\"\n"
                                                      "\"dest\"=\"\"\n\n"));
-    writeHive(t.hivePath(), older);
+    writeFile(t.hivePath(), older);
     Zandrel& w = *t.window;
     presetTick(w.sSet, 1);
     w.LoadSettings();
@@ -66,7 +66,7 @@ TEST(LoadSettings, FirstStartTakesTheFoldersOverFromTheOlderKeyOnce)
 TEST(LoadSettings, AMissingOlderSourceBecomesThePlaceholderToo)
 {
     TestWindow t;
-    writeHive(t.hivePath(), hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
+    writeFile(t.hivePath(), hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
                                                     "\"dest\"=\"D:\\\\Foto's\"\n\n")));
     t.window->LoadSettings();
     EXPECT_EQ(t.window->Cpath.Text(), QStringLiteral("Unknown"));
@@ -77,7 +77,7 @@ TEST(LoadSettings, AMissingOlderSourceBecomesThePlaceholderToo)
 TEST(LoadSettings, TheOlderKeyIsNotReadOnceTheSettingsExist)
 {
     TestWindow t;
-    writeHive(t.hivePath(), settingsHive(QStringLiteral("\"cpath\"=\"/camera\"\n\"fpath\"=\"/foto\"\n\"sOpen\"=\"1\"\n"),
+    writeFile(t.hivePath(), settingsHive(QStringLiteral("\"cpath\"=\"/camera\"\n\"fpath\"=\"/foto\"\n\"sOpen\"=\"1\"\n"),
                                          QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
                                                         "\"source\"=\"E:\\\\DCIM\"\n\n")));
     auto recording = std::make_shared<RecordingRegistryService>(std::make_shared<HiveRegistryService>(t.hivePath()));
@@ -93,7 +93,7 @@ TEST(LoadSettings, TheOlderKeyIsNotReadOnceTheSettingsExist)
 TEST(LoadSettings, AnEmptyStoredPathShowsUnknownAndStaysEmptyInTheStore)
 {
     TestWindow t;
-    writeHive(t.hivePath(), settingsHive(QStringLiteral("\"cpath\"=\"\"\n\"sOpen\"=\"1\"\n")));
+    writeFile(t.hivePath(), settingsHive(QStringLiteral("\"cpath\"=\"\"\n\"sOpen\"=\"1\"\n")));
     t.window->LoadSettings();
     EXPECT_EQ(t.window->Cpath.Text(), QStringLiteral("Unknown"));
     EXPECT_EQ(t.window->Fpath.Text(), QStringLiteral("Unknown"));  // no fpath at all
@@ -113,7 +113,7 @@ TEST(LoadSettings, OnlyAStoredZeroUnticksOpenAfterwards)
         for (int before : {0, 1}) {
             SCOPED_TRACE(line.toStdString() + " box before " + std::to_string(before));
             TestWindow t;
-            writeHive(t.hivePath(), settingsHive(QStringLiteral("\"cpath\"=\"/c\"\n") + line));
+            writeFile(t.hivePath(), settingsHive(QStringLiteral("\"cpath\"=\"/c\"\n") + line));
             presetTick(t.window->sOpen, before);
             t.window->LoadSettings();
             EXPECT_EQ(t.window->sOpen.Value(), ticked);
@@ -126,7 +126,7 @@ TEST(LoadSettings, AnExpandableStringIsShownWithItsReferenceExpanded)
     TestWindow t;
     qputenv("USERPROFILE", "/home/anna");
     // "%USERPROFILE%\Pictures" as UTF-16LE bytes with their closing NUL.
-    writeHive(t.hivePath(),
+    writeFile(t.hivePath(),
               settingsHive(QStringLiteral("\"cpath\"=hex(2):25,00,55,00,53,00,45,00,52,00,50,00,52,00,4f,00,46,00,"
                                           "49,00,4c,00,45,00,25,00,5c,00,50,00,69,00,63,00,74,00,75,00,72,00,65,00,"
                                           "73,00,00,00\n")));
@@ -140,7 +140,7 @@ TEST(LoadSettings, TheSettingsSwitchDecidesWhetherTheFoldersCanBeEdited)
     for (int ticked : {0, 1}) {
         SCOPED_TRACE(ticked);
         TestWindow t;
-        writeHive(t.hivePath(), settingsHive(QStringLiteral("\"cpath\"=\" /c/ \"\n\"fpath\"=\"/f\"\n")));
+        writeFile(t.hivePath(), settingsHive(QStringLiteral("\"cpath\"=\" /c/ \"\n\"fpath\"=\"/f\"\n")));
         presetTick(t.window->sSet, ticked);
         t.window->Cpath.setText(QStringLiteral("typed, never saved"));
         t.window->Cpath.setEnabled(!ticked);

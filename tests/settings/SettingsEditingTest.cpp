@@ -29,7 +29,7 @@ struct EditingSetup {
         camera = t.makeFolder(QStringLiteral("camera"));
         t.makeFile(QStringLiteral("camera/IMG_0001.JPG"), QByteArray(1000, 'x'));
         photos = t.makeFolder(QStringLiteral("foto"));
-        writeHive(t.hivePath(), settingsHive(camera, photos));
+        writeFile(t.hivePath(), settingsHive(camera, photos));
         t.window->Start();
     }
     Zandrel& w() { return *t.window; }
@@ -139,7 +139,7 @@ TEST(SettingsEditing, EveryClickOnOpenAfterwardsIsStoredAtOnceEvenWithoutTheKey)
     userClick(w.sOpen);
     EXPECT_EQ(storedValue(s.t.hivePath(), QStringLiteral("sOpen")), QStringLiteral("1"));
 
-    writeHive(s.t.hivePath(), hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Ander]\n\"x\"=\"y\"\n\n")));
+    writeFile(s.t.hivePath(), hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Ander]\n\"x\"=\"y\"\n\n")));
     userClick(w.sOpen);
     EXPECT_EQ(storedValue(s.t.hivePath(), QStringLiteral("sOpen")), QStringLiteral("0"));
     EXPECT_EQ(storedValue(s.t.hivePath(), QStringLiteral("x"), QStringLiteral("SOFTWARE\\Ander")), QStringLiteral("y"));
@@ -164,7 +164,7 @@ TEST(SettingsEditing, ALoadedOpenAfterwardsIsWrittenBackOnlyWhenItChangesTheBox)
         TestWindow t;
         auto recording = std::make_shared<RecordingRegistryService>(std::make_shared<HiveRegistryService>(t.hivePath()));
         t.window = windowOn(t, recording);
-        writeHive(t.hivePath(), settingsHive(QStringLiteral("/c"), QStringLiteral("/f"), c.stored));
+        writeFile(t.hivePath(), settingsHive(QStringLiteral("/c"), QStringLiteral("/f"), c.stored));
         {
             const QSignalBlocker quiet(t.window->sOpen.widget());
             t.window->sOpen.setValue(c.boxBefore);

@@ -5,9 +5,6 @@
 #include "support/RealSystem.h"
 #include "support/TestWindow.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStringList>
 
 #include <ostream>
@@ -67,14 +64,6 @@ private:
 
     std::shared_ptr<RegistryService> real_;
 };
-
-inline void writeHive(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write hive %s", qPrintable(path));
-}
 
 // A hive in this program's own form, with the given sections' lines.
 inline QByteArray hiveText(const QString& body)

@@ -20,11 +20,6 @@ public:
     QString GetDriveName(const QString& path) override { return real_->GetDriveName(path); }
     Drive GetDrive(const QString& driveName) override { return real_->GetDrive(driveName); }
     void CreateFolder(const QString& path) override { real_->CreateFolder(path); }
-    void CopyFile(const QString& source, const QString& target, CopyCheck check) override
-    {
-        real_->CopyFile(source, target, check);
-    }
-    void DeleteFile(const QString& path) override { real_->DeleteFile(path); }
     QByteArray FolderStamp(const QString& path) override { return real_->FolderStamp(path); }
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
                                           const CopyControl& control) override

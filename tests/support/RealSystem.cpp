@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 
@@ -10,36 +11,41 @@
 
 namespace zandrel::test {
 
+std::unique_ptr<QProcess> startProcess(const QString& program, const QStringList& arguments,
+                                       const std::map<QString, QString>& variables)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : variables)
+        environment.insert(name, value);
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->start(program, arguments);
+    return process;
+}
+
 Finished runToEnd(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForStarted(-1))
-        return {-1, false, process.errorString()};
-    process.waitForFinished(-1);
-    return {process.exitCode(), process.exitStatus() == QProcess::CrashExit,
-            QString::fromLocal8Bit(process.readAll())};
+    const std::unique_ptr<QProcess> process = startProcess(program, arguments);
+    if (!process->waitForStarted(-1))
+        return {-1, false, process->errorString()};
+    process->waitForFinished(-1);
+    return {process->exitCode(), process->exitStatus() == QProcess::CrashExit,
+            QString::fromLocal8Bit(process->readAll())};
 }
 
 std::unique_ptr<QProcess> startTestChild(const QString& filter, const std::map<QString, QString>& variables,
                                          const QStringList& wrapper)
 {
-    auto child = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : variables)
-        environment.insert(name, value);
-    child->setProcessEnvironment(environment);
-    child->setProcessChannelMode(QProcess::MergedChannels);
     const QStringList command = wrapper + QStringList{QCoreApplication::applicationFilePath(),
                                                       QStringLiteral("--gtest_also_run_disabled_tests"),
                                                       QStringLiteral("--gtest_filter=") + filter};
-    child->start(command.first(), command.mid(1));
-    return child;
+    return startProcess(command.first(), command.mid(1), variables);
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write test file %s", qPrintable(path));
@@ -60,9 +66,9 @@ QByteArray randomBytes(qsizetype size)
     return QByteArray(reinterpret_cast<const char*>(words.data()), size);
 }
 
-QStringList entries(const QString& folder)
+QStringList entries(const QString& folder, QDir::Filters kinds)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(folder).entryList(kinds | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 }  // namespace zandrel::test

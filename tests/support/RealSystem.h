@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -36,6 +37,10 @@ inline std::string checkName(const ::testing::TestParamInfo<CopyCheck>& info)
     return ::testing::PrintToString(info.param);
 }
 
+// The program started with stdout and stderr merged, the given variables
+// added to its environment; not yet waited for.
+std::unique_ptr<QProcess> startProcess(const QString& program, const QStringList& arguments,
+                                       const std::map<QString, QString>& variables = {});
 Finished runToEnd(const QString& program, const QStringList& arguments);
 
 // This test program started again with only the tests that `filter` selects,
@@ -44,13 +49,13 @@ Finished runToEnd(const QString& program, const QStringList& arguments);
 std::unique_ptr<QProcess> startTestChild(const QString& filter, const std::map<QString, QString>& variables,
                                          const QStringList& wrapper = {});
 
-// A file of the given bytes; the folder must exist.
+// A file of the given bytes, its folder made where it is missing.
 void writeFile(const QString& path, const QByteArray& bytes);
 // The file's bytes; empty when it cannot be read.
 QByteArray readFile(const QString& path);
 // A different pattern at every call, so that a copy can only match its own original.
 QByteArray randomBytes(qsizetype size);
-// Every name in the folder, hidden ones included, in name order.
-QStringList entries(const QString& folder);
+// Every name of the given kinds in the folder, hidden ones included, in name order.
+QStringList entries(const QString& folder, QDir::Filters kinds = QDir::AllEntries);
 
 }  // namespace zandrel::test

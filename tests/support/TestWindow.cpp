@@ -5,8 +5,6 @@
 #include "settings/SettingsKeys.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <gtest/gtest.h>
@@ -31,10 +29,8 @@ QString TestWindow::makeFolder(const QString& relative) const
 
 QString TestWindow::makeFile(const QString& relative, const QByteArray& bytes) const
 {
-    const QString full = path(relative);
-    QDir().mkpath(QFileInfo(full).absolutePath());
-    writeFile(full, bytes);
-    return full;
+    writeFile(path(relative), bytes);
+    return path(relative);
 }
 
 std::unique_ptr<Zandrel> windowOn(TestWindow& t, std::shared_ptr<RegistryService> registry)

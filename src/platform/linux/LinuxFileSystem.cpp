@@ -211,22 +211,4 @@ QByteArray LinuxFileSystem::FolderStamp(const QString& path)
     return QByteArray(reinterpret_cast<const char*>(parts), sizeof parts);
 }
 
-void LinuxFileSystem::DeleteFile(const QString& path)
-{
-    const QString failure = QStringLiteral("Kan '%1' niet verwijderen: %2");
-    const QByteArray name = checkedNative(path, failure);
-    struct stat info {};
-    if (::lstat(name.constData(), &info) != 0) {
-        const int error = errno;
-        throw PlatformError(failure.arg(path, errorText(error)));
-    }
-    // Like a deletion without force: a write-protected file is left alone.
-    if (!(info.st_mode & S_IWUSR))
-        throw PlatformError(failure.arg(path, QStringLiteral("het bestand is alleen-lezen.")));
-    if (::unlink(name.constData()) != 0) {
-        const int error = errno;
-        throw PlatformError(failure.arg(path, errorText(error)));
-    }
-}
-
 }  // namespace zandrel

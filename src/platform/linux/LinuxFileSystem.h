@@ -21,8 +21,6 @@ public:
     QString GetDriveName(const QString& path) override;
     Drive GetDrive(const QString& driveName) override;
     void CreateFolder(const QString& path) override;
-    void CopyFile(const QString& source, const QString& target, CopyCheck check) override;
-    void DeleteFile(const QString& path) override;
     QByteArray FolderStamp(const QString& path) override;
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
                                           const CopyControl& control) override;

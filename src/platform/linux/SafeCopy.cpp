@@ -59,8 +59,7 @@ bool sameTimes(const struct timespec& a, const struct timespec& b)
 
 bool sameContents(const struct stat& a, const struct stat& b)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size && sameTimes(a.st_mtim, b.st_mtim)
-           && sameTimes(a.st_ctim, b.st_ctim);
+    return sameFile(a, b) && a.st_size == b.st_size && sameTimes(a.st_mtim, b.st_mtim) && sameTimes(a.st_ctim, b.st_ctim);
 }
 
 }  // namespace
@@ -154,6 +153,8 @@ TargetPath splitTarget(const QString& target)
     const QString name = target.mid(slash + 1);
     if (name.isEmpty())
         fail(QStringLiteral("het doel heeft geen bestandsnaam"));
+    if (!isPathText(name))  // the kernel would take the name up to its NUL
+        fail(EINVAL);
     return {nativePath(folder), nativePath(name)};
 }
 
@@ -168,8 +169,6 @@ public:
         ::clock_gettime(CLOCK_REALTIME, &lookedAt_);
         from_ = openSource(sourcePath_, info_);
     }
-
-    int folder() const { return folder_->get(); }
 
     void stage(const CopyControl& control)
     {
@@ -209,6 +208,24 @@ public:
         failing(target_, [&] { flushPublished(); });
     }
 
+    void deleteSource() override
+    {
+        const QString failure = QStringLiteral("Kan '%1' niet verwijderen: %2");
+        try {
+            // The camera file may exist nowhere else until its copy is safe on disk.
+            if (!verified_ || !flushedUnderName_)
+                fail(QStringLiteral("de kopie is nog niet gecontroleerd en vastgelegd"));
+            checkSourceUnchanged(sourcePath_, info_, from_.get());
+            // Like a deletion without force: a write-protected file is left alone.
+            if (!(info_.st_mode & S_IWUSR))
+                fail(QStringLiteral("het bestand is alleen-lezen."));
+            deleteUnchanged(sourcePath_, from_, info_, lookedAt_, hash_);
+        } catch (const StepFailed& failed) {
+            throw PlatformError(failure.arg(source_, failed.reason));
+        }
+    }
+
+private:
     // The steps themselves, failing with StepFailed or NameTaken.
     void checkOnDisk(const CopyControl& control)
     {
@@ -238,23 +255,6 @@ public:
         flushedUnderName_ = true;
     }
 
-    void deleteSource() override
-    {
-        const QString failure = QStringLiteral("Kan '%1' niet verwijderen: %2");
-        try {
-            // The camera file may exist nowhere else until its copy is safe on disk.
-            if (!verified_ || !flushedUnderName_)
-                fail(QStringLiteral("de kopie is nog niet gecontroleerd en vastgelegd"));
-            checkSourceUnchanged(sourcePath_, info_, from_.get());
-            // Like a deletion without force: a write-protected file is left alone.
-            if (!(info_.st_mode & S_IWUSR))
-                fail(QStringLiteral("het bestand is alleen-lezen."));
-            deleteUnchanged(sourcePath_, from_, info_, lookedAt_, hash_);
-        } catch (const StepFailed& failed) {
-            throw PlatformError(failure.arg(source_, failed.reason));
-        }
-    }
-
     // Runs step; its failure becomes the copy's error text.
     template <typename Step>
     void failing(const QString& target, Step step)
@@ -268,7 +268,6 @@ public:
         }
     }
 
-private:
     QString source_;
     QByteArray sourcePath_;
     QString folderText_;
@@ -299,26 +298,6 @@ private:
 };
 
 }  // namespace
-
-void LinuxFileSystem::CopyFile(const QString& source, const QString& target, CopyCheck check)
-{
-    try {
-        if (!isPathText(source) || !isPathText(target))
-            fail(EINVAL);
-        const TargetPath where = splitTarget(target);
-        const QString folder = nativeName(where.folder);
-        LinuxStagedCopy copy(source, folder, targetFolder(folder), check);
-        sweepStaleTempFiles(copy.folder());
-        copy.stage(CopyControl{});
-        copy.checkOnDisk(CopyControl{});
-        copy.publishAs(where);
-        copy.flushPublished();
-    } catch (const NameTaken&) {
-        throw TargetTaken(copyFailureText(source, target, QStringLiteral("die naam is intussen in gebruik genomen")));
-    } catch (const StepFailed& failure) {
-        throw PlatformError(copyFailureText(source, target, failure.reason));
-    }
-}
 
 std::unique_ptr<StagedCopy> LinuxFileSystem::StageCopy(const QString& source, const QString& targetFolder,
                                                       CopyCheck check, const CopyControl& control)

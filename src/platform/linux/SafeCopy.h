@@ -1,8 +1,8 @@
 #pragma once
 
-// The pieces of LinuxFileSystem::CopyFile. A camera file may exist nowhere
-// else, so the copy is written under a temporary name, checked when asked, and
-// only then published under a name that it can never replace.
+// The pieces of the staged copy (LinuxFileSystem::StageCopy). A camera file may
+// exist nowhere else, so the copy is written under a temporary name, checked
+// when asked, and only then published under a name that it can never replace.
 
 #include "platform/FileSystem.h"
 
@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
@@ -44,6 +45,9 @@ public:
 private:
     int fd_ = -1;
 };
+
+// Whether two looks at a file found the very same file.
+inline bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // The source opened once for reading, never through a link; info is its one stat.
 Fd openSource(const QByteArray& path, struct stat& info);
@@ -142,7 +146,10 @@ void syncFolder(int folder, int fd, const QByteArray& name, bool linked);
 void removeIfStill(int folder, const QByteArray& name, const struct stat& ours);
 
 // Renames within one folder, never replacing a file: NameTaken when to exists.
-void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to);
+// `device`, when given, is the folder's: a file system found to have neither a
+// rename that never replaces nor links is then not asked for them again.
+void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to,
+                     std::optional<dev_t> device = std::nullopt);
 
 // Deletes the camera file at path, which the copy opened as source and looked
 // at once (info, at the time lookedAt), and whose bytes had the checksum read;

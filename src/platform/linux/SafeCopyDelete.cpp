@@ -8,7 +8,9 @@
 
 #include "platform/linux/NativePath.h"
 
+#include <mutex>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include <cerrno>
@@ -33,7 +35,7 @@ QString changedText() { return QStringLiteral("het bestand op de camera is veran
 // The kernel keeps these file systems' change times itself, finely, and
 // nobody can set them; elsewhere (exFAT, FAT or NTFS, through FUSE or not)
 // the change time is the modification time, in whole seconds and settable.
-bool keepsChangeTimes(int fd)
+bool keepsChangeTimesHere(int fd)
 {
     struct statfs info {};
     if (::fstatfs(fd, &info) != 0)
@@ -50,12 +52,31 @@ bool keepsChangeTimes(int fd)
     }
 }
 
+// Asked once per device for the ones that do not: on a FUSE card every ask
+// waits for the card's file system. A device number used again by a file
+// system that does keep them only costs that one a needless comparison.
+bool keepsChangeTimes(int fd, dev_t device)
+{
+    static std::mutex mutex;
+    static std::set<dev_t> without;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (without.count(device) != 0)
+            return false;
+    }
+    if (keepsChangeTimesHere(fd))
+        return true;
+    const std::lock_guard<std::mutex> lock(mutex);
+    without.insert(device);
+    return false;
+}
+
 // Whether any change since lookedAt shows in the file's change time. Not
 // when the file changed so shortly before that a change in the same tick of
 // the kernel's coarse clock would leave the time as it was.
 bool timesTellChanges(int fd, const struct stat& info, const struct timespec& lookedAt)
 {
-    return keepsChangeTimes(fd) && info.st_ctim.tv_sec < lookedAt.tv_sec - 1;
+    return keepsChangeTimes(fd, info.st_dev) && info.st_ctim.tv_sec < lookedAt.tv_sec - 1;
 }
 
 // The private name carries the camera file's own name, so that a run killed
@@ -96,12 +117,12 @@ bool abandonedAside(int folder, const char* aside, pid_t mover)
     return mover != ::getpid() && ::kill(mover, 0) != 0 && errno == ESRCH;
 }
 
-QByteArray moveAside(int folder, const QByteArray& name)
+QByteArray moveAside(int folder, const QByteArray& name, dev_t device)
 {
     for (int attempt = 0; attempt < kAsideAttempts; ++attempt) {
         const QByteArray aside = asideName(name);
         try {
-            renameNoReplace(folder, name, aside);
+            renameNoReplace(folder, name, aside, device);
             return aside;
         } catch (const NameTaken&) {
         }
@@ -113,8 +134,8 @@ QByteArray moveAside(int folder, const QByteArray& name)
 // the same file of the same size and modification time is all its times say.
 bool sameSinceMoved(const struct stat& a, const struct stat& b)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
-           && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+    return sameFile(a, b) && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec
+           && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
 // The file under the private name is the one that was copied, as it was
@@ -128,10 +149,12 @@ void checkAside(int folder, const QByteArray& aside, int source, const struct st
         return ::fstatat(folder, aside.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && sameSinceMoved(named, info)
                && ::fstat(source, &held) == 0 && sameSinceMoved(held, info);
     };
-    if (!unchanged())
-        fail(changedText());
-    if (timesTellChanges(source, info, lookedAt))
+    // Where the bytes are compared, the look after them is the one that counts.
+    if (timesTellChanges(source, info, lookedAt)) {
+        if (!unchanged())
+            fail(changedText());
         return;
+    }
     // Its pages are usually still cached from the copy, so this rarely reads the card again.
     if (hashContents(source) != read || !unchanged())
         fail(changedText());
@@ -164,7 +187,7 @@ void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info
     if (folder.get() < 0)
         fail(errno);
     lockWhole(source.get(), F_RDLCK, F_OFD_SETLK);  // tells a later run this file is still being deleted
-    const QByteArray aside = moveAside(folder.get(), name);
+    const QByteArray aside = moveAside(folder.get(), name, info.st_dev);
     try {
         checkAside(folder.get(), aside, source.get(), info, lookedAt, read);
         // Closed first: FUSE keeps a removed file that is still open under a

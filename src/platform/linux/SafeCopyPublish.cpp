@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
+#include <set>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -19,8 +21,6 @@ namespace {
 // The file system has no such call: a FUSE file system on libfuse 2 (exFAT,
 // NTFS) answers EINVAL to a rename that must not replace, exFAT EPERM to a link.
 bool missingCall(int error) { return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM; }
-
-bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 void publishUnnamed(int folder, int fd, const QByteArray& name)
 {
@@ -133,21 +133,56 @@ void syncFolder(int folder, int fd, const QByteArray& name, bool linked)
     fail(error);
 }
 
-void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to)
+namespace {
+
+// On a FUSE card every call that fails there still costs a look-up of the new
+// name by the card's file system. A device number used again by another file
+// system only sends that one the long way round, which is as safe.
+std::mutex devicesMutex;
+std::set<dev_t> devicesWithoutEither;
+
+bool knownWithoutEither(std::optional<dev_t> device)
+{
+    const std::lock_guard<std::mutex> lock(devicesMutex);
+    return device && devicesWithoutEither.count(*device) != 0;
+}
+
+void rememberWithoutEither(std::optional<dev_t> device)
+{
+    const std::lock_guard<std::mutex> lock(devicesMutex);
+    if (device)
+        devicesWithoutEither.insert(*device);
+}
+
+// Renames without replacing by the calls made for it; false when the file
+// system has neither.
+bool renameByCalls(int folder, const QByteArray& from, const QByteArray& to)
 {
     if (::renameat2(folder, from.constData(), folder, to.constData(), RENAME_NOREPLACE) == 0)
-        return;
+        return true;
     if (!missingCall(errno))
         failOrTaken(errno);
     if (::linkat(folder, from.constData(), folder, to.constData(), 0) == 0) {
         if (::unlinkat(folder, from.constData(), 0) == 0)
-            return;
+            return true;
         const int error = errno;
         ::unlinkat(folder, to.constData(), 0);
         fail(error);
     }
     if (!missingCall(errno))
         failOrTaken(errno);
+    return false;
+}
+
+}  // namespace
+
+void renameNoReplace(int folder, const QByteArray& from, const QByteArray& to, std::optional<dev_t> device)
+{
+    if (!knownWithoutEither(device)) {
+        if (renameByCalls(folder, from, to))
+            return;
+        rememberWithoutEither(device);
+    }
     // The new name claimed with an empty file of our own, closed at once
     // (FUSE keeps a file that is renamed over while open), then renamed over.
     struct stat claimed {};

@@ -71,8 +71,6 @@ std::optional<Claiming> claimingOf(const QByteArray& name)
     return Claiming{parts[2], parts[3].toLongLong()};
 }
 
-bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 // Read while the program starts, before any thread could create a file; the
 // program never changes it, so there is no need to look again per file.
 const mode_t kMaskAtStart = [] {

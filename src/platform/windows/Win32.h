@@ -1,9 +1,10 @@
 #pragma once
 
 // The one way into <windows.h> for this folder. It defines macros that clash
-// with names the rest of the program uses (CopyFile, DeleteFile, MessageBox,
-// MB_OK, IDOK, HKEY_LOCAL_MACHINE, KEY_QUERY_VALUE): they are undone here, and
-// the Win32 functions are called by their ...W names. No header outside
+// with names the rest of the program uses (MessageBox, MB_OK, IDOK,
+// HKEY_LOCAL_MACHINE, KEY_QUERY_VALUE) or that plain code may take (CopyFile,
+// DeleteFile): they are undone here, and the Win32 functions are called by
+// their ...W names. No header outside
 // src/platform/windows may include this one.
 
 #ifndef WIN32_LEAN_AND_MEAN

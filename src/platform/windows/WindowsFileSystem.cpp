@@ -170,29 +170,6 @@ void WindowsFileSystem::CreateFolder(const QString& path)
     }
 }
 
-// Kept thin: the program itself copies through StageCopy.
-void WindowsFileSystem::CopyFile(const QString& source, const QString& target, CopyCheck check)
-{
-    const qsizetype slash = std::max(target.lastIndexOf(QLatin1Char('\\')), target.lastIndexOf(QLatin1Char('/')));
-    const QString folder = slash < 0 ? QStringLiteral(".") : target.left(slash);
-    ClearLeftovers(folder);
-    const std::unique_ptr<StagedCopy> copy = wincopy::stageCopy(source, folder, check, CopyControl{}, target);
-    copy->verify(CopyControl{});
-    copy->publish(target);
-    copy->flushName();
-}
-
-// Kept thin: the program itself deletes through the staged copy. DeleteFileW
-// refuses a read-only file, like a deletion without force.
-void WindowsFileSystem::DeleteFile(const QString& path)
-{
-    const std::wstring name = longPath(path);
-    if (name.empty() || !::DeleteFileW(name.c_str())) {
-        const DWORD error = name.empty() ? DWORD(ERROR_INVALID_NAME) : ::GetLastError();
-        throw PlatformError(QStringLiteral("Kan '%1' niet verwijderen: %2").arg(path, errorText(error)));
-    }
-}
-
 std::unique_ptr<StagedCopy> WindowsFileSystem::StageCopy(const QString& source, const QString& targetFolder,
                                                         CopyCheck check, const CopyControl& control)
 {

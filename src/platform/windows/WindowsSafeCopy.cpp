@@ -468,14 +468,14 @@ bool isTempName(const QString& name)
 }
 
 std::unique_ptr<StagedCopy> stageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
-                                      const CopyControl& control, const QString& shownTarget)
+                                      const CopyControl& control)
 {
     try {
         auto copy = std::make_unique<WindowsStagedCopy>(source, targetFolder, check);
         copy->stage(control);
         return copy;
     } catch (const StepFailed& failure) {
-        throw PlatformError(copyFailureText(source, shownTarget.isEmpty() ? targetFolder : shownTarget, failure.reason));
+        throw PlatformError(copyFailureText(source, targetFolder, failure.reason));
     }
 }
 

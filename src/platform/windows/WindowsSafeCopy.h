@@ -12,9 +12,8 @@
 
 namespace zandrel::wincopy {
 
-// A failure names shownTarget as where the copy was going, when given, else the folder.
 std::unique_ptr<StagedCopy> stageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
-                                      const CopyControl& control, const QString& shownTarget = {});
+                                      const CopyControl& control);
 
 // Removes the temporary files that runs which are no longer alive left in the
 // folder (given as a long path). A live run holds its file open without

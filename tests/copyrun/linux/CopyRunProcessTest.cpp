@@ -389,17 +389,17 @@ TEST(CopyRunProcesses, KilledAtRandomMomentsOfARunThatReadsAheadLosesNothing)
 
 // The photo disk as exFAT through FUSE, where a copy is a hidden named file and
 // the free name is claimed before the copy is renamed onto it.
-class ExfatRunTest : public ::testing::Test {
+class ExfatRunTest : public OnExfat<::testing::Test, 160> {
 protected:
     void SetUp() override
     {
-        if (!disk.mounted())
-            GTEST_SKIP() << qPrintable(disk.problem);
+        OnExfat::SetUp();
+        if (IsSkipped())
+            return;
         f.photos = disk.path();
         f.setFolders(f.camera, disk.path());
         ASSERT_TRUE(QDir().mkpath(f.target()));
     }
-    ExfatMount disk{160};
     CopyRunFixture f;
 };
 

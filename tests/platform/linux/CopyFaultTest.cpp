@@ -1,6 +1,7 @@
 // Faults made for real in a child process that copies one file: single system
 // calls failed by strace, another writer taking the name mid-copy, and the
 // copying process killed mid-copy.
+#include "support/CopyLikeTheRun.h"
 #include "support/linux/LinuxSystem.h"
 
 #include "platform/Platform.h"
@@ -64,6 +65,19 @@ protected:
         return traced;
     }
 
+    // Another writer takes the target's name while the camera file is read.
+    void expectNameTakenLeftToItsOwner(CopyCheck check)
+    {
+        QFile::remove(target());
+        shoot(randomBytes(2 << 20));
+        const Traced traced = copyUnderStrace({QStringLiteral("-P"), QStringLiteral("%S"), QStringLiteral("-e"),
+                                               QStringLiteral("inject=read:signal=SIGUSR1:when=1")},
+                                              check, true);
+        EXPECT_EQ(traced.run.exitCode, 2) << qPrintable(traced.run.output);
+        EXPECT_EQ(readFile(target()), "someone else");
+        EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
+    }
+
     QTemporaryDir dir;
 };
 
@@ -116,7 +130,8 @@ TEST_P(FailingCallTest, FailsTheCopyAndLosesNothing)
     const Traced traced = copyUnderStrace(GetParam().options, GetParam().check);
     EXPECT_TRUE(traced.trace.contains(QStringLiteral("(INJECTED)"))) << qPrintable(traced.trace);
     EXPECT_EQ(traced.run.exitCode, 1) << qPrintable(traced.run.output);
-    EXPECT_TRUE(traced.run.output.startsWith(QStringLiteral("Kan '%1' niet kopiëren naar '%2': ").arg(source(), target())))
+    // Named by the photo folder while the copy has no name yet, after that by its target.
+    EXPECT_TRUE(traced.run.output.startsWith(QStringLiteral("Kan '%1' niet kopiëren naar '%2").arg(source(), photos())))
         << qPrintable(traced.run.output);
     EXPECT_TRUE(entries(photos()).isEmpty()) << qPrintable(entries(photos()).join(QLatin1Char(' ')));
     EXPECT_EQ(readFile(source()), bytes);
@@ -166,17 +181,7 @@ class NameTakenTest : public CopyFaultTest, public ::testing::WithParamInterface
 INSTANTIATE_TEST_SUITE_P(BothChecks, NameTakenTest, ::testing::Values(CopyCheck::Plain, CopyCheck::VerifiedOnDisk),
                          checkName);
 
-TEST_P(NameTakenTest, NameTakenDuringTheCopyIsLeftToItsOwner)
-{
-    shoot(randomBytes(2 << 20));
-    const Traced traced =
-        copyUnderStrace({QStringLiteral("-P"), QStringLiteral("%S"), QStringLiteral("-e"),
-                         QStringLiteral("inject=read:signal=SIGUSR1:when=1")},
-                        GetParam(), true);
-    EXPECT_EQ(traced.run.exitCode, 2) << qPrintable(traced.run.output);
-    EXPECT_EQ(readFile(target()), "someone else");
-    EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
-}
+TEST_P(NameTakenTest, NameTakenDuringTheCopyIsLeftToItsOwner) { expectNameTakenLeftToItsOwner(GetParam()); }
 
 TEST_F(CopyFaultTest, KilledMidCopyLeavesNothingBehind)
 {
@@ -194,7 +199,7 @@ TEST_F(CopyFaultTest, KilledMidCopyLeavesNothingBehind)
 bool inSystemCall(qint64 pid, const std::vector<long>& calls)
 {
     const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
-    for (const QString& thread : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString& thread : entries(tasks, QDir::Dirs)) {
         const QByteArray state = readFile(tasks + QLatin1Char('/') + thread + QStringLiteral("/syscall"));
         bool number = false;
         const long call = state.left(state.indexOf(' ')).toLong(&number);
@@ -231,29 +236,29 @@ TEST_F(CopyFaultTest, OnlyTheCheckedCameraFileGoesWhateverComesUnderItsNameLast)
         QFile::remove(target());
         const QString other = dir.filePath(QStringLiteral("other.jpg"));
         writeFile(other, "someone else's photo");
-        QProcess strace;
-        strace.setProcessChannelMode(QProcess::MergedChannels);
-        strace.start(QStringLiteral("strace"), {QStringLiteral("-f"), QStringLiteral("-o"), dir.filePath(QStringLiteral("trace")),
-                                                QStringLiteral("-P"), camera(), QStringLiteral("-P"), source(),
-                                                QStringLiteral("-e"), QStringLiteral("inject=unlink,unlinkat:delay_enter=400000"),
-                                                QStringLiteral(ZANDREL_COPY_CHILD), source(), target(), QStringLiteral("move")});
-        ASSERT_TRUE(strace.waitForStarted(-1));
+        const std::unique_ptr<QProcess> strace = startProcess(
+            QStringLiteral("strace"),
+            {QStringLiteral("-f"), QStringLiteral("-o"), dir.filePath(QStringLiteral("trace")), QStringLiteral("-P"),
+             camera(), QStringLiteral("-P"), source(), QStringLiteral("-e"),
+             QStringLiteral("inject=unlink,unlinkat:delay_enter=400000"), QStringLiteral(ZANDREL_COPY_CHILD), source(),
+             target(), QStringLiteral("move")});
+        ASSERT_TRUE(strace->waitForStarted(-1));
         QElapsedTimer waited;
         waited.start();
         qint64 child = 0;
-        while (strace.state() == QProcess::Running && waited.elapsed() < 20000
-               && !inSystemCall(child = tracedChild(strace.processId()), kUnlinkCalls))
+        while (strace->state() == QProcess::Running && waited.elapsed() < 20000
+               && !inSystemCall(child = tracedChild(strace->processId()), kUnlinkCalls))
             QThread::usleep(200);
         ASSERT_TRUE(child > 0 && inSystemCall(child, kUnlinkCalls))
-            << "never came to the unlink: " << strace.readAll().constData();
+            << "never came to the unlink: " << strace->readAll().constData();
         if (change == RenamedOver) {
             ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(source()).constData()), 0);
         } else {
             QFile appended(source());
             ASSERT_TRUE(appended.open(QIODevice::Append) && appended.write("more") == 4);
         }
-        ASSERT_TRUE(strace.waitForFinished(-1));
-        EXPECT_EQ(strace.exitCode(), 0) << strace.readAll().constData();
+        ASSERT_TRUE(strace->waitForFinished(-1));
+        EXPECT_EQ(strace->exitCode(), 0) << strace->readAll().constData();
         EXPECT_EQ(readFile(target()), bytes);
         EXPECT_EQ(entries(camera()), QStringList{QStringLiteral("IMG_0001.JPG")});
         EXPECT_TRUE(readFile(source()) == "someone else's photo" || readFile(source()).endsWith("more"))
@@ -263,30 +268,15 @@ TEST_F(CopyFaultTest, OnlyTheCheckedCameraFileGoesWhateverComesUnderItsNameLast)
 
 // The same faults on exFAT through FUSE, where the copy is a named hidden
 // file and the name is claimed before the copy takes it.
-class ExfatFaultTest : public CopyFaultTest {
+class ExfatFaultTest : public OnExfat<CopyFaultTest> {
 protected:
-    void SetUp() override
-    {
-        if (!disk.mounted())
-            GTEST_SKIP() << qPrintable(disk.problem);
-        CopyFaultTest::SetUp();
-    }
     QString photos() const override { return disk.path() + QStringLiteral("/2026 december"); }
-    ExfatMount disk;
 };
 
 TEST_F(ExfatFaultTest, NameTakenDuringTheCopyIsLeftToItsOwner)
 {
-    for (const CopyCheck check : {CopyCheck::Plain, CopyCheck::VerifiedOnDisk}) {
-        QFile::remove(target());
-        shoot(randomBytes(2 << 20));
-        const Traced traced = copyUnderStrace({QStringLiteral("-P"), QStringLiteral("%S"), QStringLiteral("-e"),
-                                               QStringLiteral("inject=read:signal=SIGUSR1:when=1")},
-                                              check, true);
-        EXPECT_EQ(traced.run.exitCode, 2) << qPrintable(traced.run.output);
-        EXPECT_EQ(readFile(target()), "someone else");
-        EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
-    }
+    for (const CopyCheck check : {CopyCheck::Plain, CopyCheck::VerifiedOnDisk})
+        expectNameTakenLeftToItsOwner(check);
 }
 
 TEST_F(ExfatFaultTest, KilledMidCopyLeavesOnlyATemporaryFileThatTheNextCopyClears)
@@ -304,7 +294,8 @@ TEST_F(ExfatFaultTest, KilledMidCopyLeavesOnlyATemporaryFileThatTheNextCopyClear
     EXPECT_TRUE(left.first().startsWith(QStringLiteral(".zandrel-tmp-%1-").arg(pid))) << qPrintable(left.first());
     EXPECT_GT(QFileInfo(photos() + QLatin1Char('/') + left.first()).size(), 0);
 
-    Platform::System().fileSystem->CopyFile(source(), target(), CopyCheck::VerifiedOnDisk);
+    copyLikeTheRun(*Platform::System().fileSystem, source(), photos(), QStringLiteral("IMG_0001.JPG"),
+                   CopyCheck::VerifiedOnDisk);
     EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")});
     EXPECT_EQ(readFile(target()), bytes);
 }

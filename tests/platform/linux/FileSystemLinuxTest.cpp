@@ -3,6 +3,7 @@
 #include "platform/FileSystemFixture.h"
 #include "support/linux/LinuxSystem.h"
 
+#include "app/ReadableName.h"
 #include "platform/linux/NativePath.h"
 
 #include <algorithm>
@@ -58,8 +59,7 @@ TEST_F(FileSystemLinuxTest, NamesThatAreNoTextRoundTripByteForByte)
         const QByteArray bytes = nativePath(name);
         EXPECT_TRUE(std::find(std::begin(names), std::end(names), bytes) != std::end(names)) << bytes.toHex().constData();
         EXPECT_TRUE(fs.FileExists(joinPath(camera, name))) << bytes.toHex().constData();
-        fs.CopyFile(joinPath(camera, name), joinPath(photos, name), CopyCheck::VerifiedOnDisk);
-        fs.DeleteFile(joinPath(camera, name));
+        moveLikeTheRun(fs, joinPath(camera, name), photos, name);
         struct stat info {};
         EXPECT_EQ(::stat((QFile::encodeName(photos) + '/' + bytes).constData(), &info), 0) << bytes.toHex().constData();
         EXPECT_EQ(info.st_size, bytes.size());

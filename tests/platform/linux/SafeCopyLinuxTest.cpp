@@ -1,6 +1,6 @@
 // The safe copy where only Linux can make the case: links, a full tmpfs, a
 // writer's lock, another user's link, exFAT through FUSE, and the copy's own steps.
-#include "platform/SafeCopyFixture.h"
+#include "platform/FileSystemFixture.h"
 #include "support/linux/LinuxSystem.h"
 
 #include <fcntl.h>
@@ -19,8 +19,8 @@ TEST_P(SafeCopyTest, NeverReplacesAFolderOrALinkEither)
     const QString source = shoot(QStringLiteral("a.jpg"), "photo");
     QDir().mkpath(inPhotos(QStringLiteral("map.jpg")));
     ASSERT_EQ(::symlink("nowhere", QFile::encodeName(inPhotos(QStringLiteral("link.jpg"))).constData()), 0);
-    EXPECT_THROW(fs.CopyFile(source, inPhotos(QStringLiteral("map.jpg")), GetParam()), TargetTaken);
-    EXPECT_THROW(fs.CopyFile(source, inPhotos(QStringLiteral("link.jpg")), GetParam()), TargetTaken);
+    EXPECT_THROW(copyToPhotos(source, QStringLiteral("map.jpg")), TargetTaken);
+    EXPECT_THROW(copyToPhotos(source, QStringLiteral("link.jpg")), TargetTaken);
     EXPECT_FALSE(QFile::exists(photos() + QStringLiteral("/nowhere")));
     EXPECT_EQ(entries(photos()), (QStringList{QStringLiteral("link.jpg"), QStringLiteral("map.jpg")}));
 }
@@ -35,7 +35,7 @@ TEST_P(SafeCopyTest, FullDiskLeavesNoPartialFile)
     const QString source = shoot(QStringLiteral("IMG_0001.JPG"), bytes);
     const qint64 free = fs.GetDrive(disk.path()).freespace;
     try {
-        fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001.JPG")), GetParam());
+        copyToPhotos(source, QStringLiteral("IMG_0001.JPG"));
         FAIL() << "a file larger than the disk was copied";
     } catch (const PlatformError& error) {
         EXPECT_TRUE(error.text().endsWith(QStringLiteral(": No space left on device"))) << error.what();
@@ -64,7 +64,7 @@ void expectOnlyAbandonedTemporaryFilesCleared(FileSystem& fs, const QString& pho
     // A camera's file that only looks like one, and a copy published before.
     const QString lookalike = tempOf(photos, 999999, QStringLiteral("abcdef"));
     const QString longer = tempOf(photos, 999999, QStringLiteral("abcdefgh123456789"));
-    fs.CopyFile(source, photos + QStringLiteral("/a.jpg"), check);
+    copyLikeTheRun(fs, source, photos, QStringLiteral("a.jpg"), check);
     EXPECT_FALSE(QFile::exists(abandoned));
     EXPECT_TRUE(QFile::exists(held));
     EXPECT_EQ(readFile(lookalike), "half a photo");
@@ -116,13 +116,12 @@ TEST_P(SafeCopyTest, UsesAPlantedSubfolderOnlyWhereTheKernelsLinkRuleWould)
             ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), planting.constData()), 0);
         }
         ASSERT_EQ(::lchown(planting.constData(), planted.owner, planted.owner), 0);
-        const QString target = dated + QStringLiteral("/a.jpg");
         if (planted.used) {
-            EXPECT_NO_THROW(fs.CopyFile(source, target, GetParam())) << n;
+            EXPECT_NO_THROW(copyLikeTheRun(fs, source, dated, QStringLiteral("a.jpg"), GetParam())) << n;
             EXPECT_EQ(entries(elsewhere), QStringList{QStringLiteral("a.jpg")}) << n;
         } else {
             EXPECT_THROW(fs.HoldFolder(dated), PlatformError) << n;
-            EXPECT_THROW(fs.CopyFile(source, target, GetParam()), PlatformError) << n;
+            EXPECT_THROW(fs.StageCopy(source, dated, GetParam(), {}), PlatformError) << n;
             EXPECT_TRUE(entries(elsewhere).isEmpty()) << n;
         }
     }
@@ -143,29 +142,20 @@ TEST_P(SafeCopyTest, CopiesGoIntoTheHeldFolderWhateverItsPathComesToName)
         const std::unique_ptr<FolderHold> hold = fs.HoldFolder(dated);
         ASSERT_TRUE(QDir().rename(dated, moved));
         ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(), QFile::encodeName(dated).constData()), 0);
-        const std::unique_ptr<StagedCopy> copy = fs.StageCopy(source, dated, GetParam(), {});
-        copy->verify({});
-        copy->publish(dated + QStringLiteral("/a.jpg"));
-        fs.CopyFile(source, dated + QStringLiteral("/b.jpg"), GetParam());
+        copyLikeTheRun(fs, source, dated, QStringLiteral("a.jpg"), GetParam());
+        copyLikeTheRun(fs, source, dated, QStringLiteral("b.jpg"), GetParam());
     }
     EXPECT_EQ(entries(moved), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
     EXPECT_TRUE(entries(elsewhere).isEmpty());
-    fs.CopyFile(source, dated + QStringLiteral("/c.jpg"), GetParam());
+    copyLikeTheRun(fs, source, dated, QStringLiteral("c.jpg"), GetParam());
     EXPECT_EQ(entries(elsewhere), QStringList{QStringLiteral("c.jpg")});
 }
 
 // The photo disk as it usually comes: exFAT through FUSE, where the kernel's
 // own ways of publishing without replacing are missing.
-class ExfatCopyTest : public SafeCopyTest {
+class ExfatCopyTest : public OnExfat<SafeCopyTest> {
 protected:
-    void SetUp() override
-    {
-        if (!disk.mounted())
-            GTEST_SKIP() << qPrintable(disk.problem);
-        photosRoot = disk.path() + QStringLiteral("/2026 december");
-        SafeCopyTest::SetUp();
-    }
-    ExfatMount disk;
+    QString photos() const override { return disk.path() + QStringLiteral("/2026 december"); }
 };
 
 INSTANTIATE_TEST_SUITE_P(BothChecks, ExfatCopyTest, ::testing::Values(CopyCheck::Plain, CopyCheck::VerifiedOnDisk),
@@ -180,8 +170,8 @@ TEST_P(ExfatCopyTest, PublishesThroughAClaimedName)
 {
     const QByteArray bytes = randomBytes(2 << 20);
     const QString source = shoot(QStringLiteral("IMG_0001.JPG"), bytes);
-    fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001.JPG")), GetParam());
-    fs.CopyFile(source, inPhotos(QStringLiteral("IMG_0001-1.JPG")), GetParam());
+    copyToPhotos(source, QStringLiteral("IMG_0001.JPG"));
+    copyToPhotos(source, QStringLiteral("IMG_0001-1.JPG"));
     expectCopied(source, inPhotos(QStringLiteral("IMG_0001.JPG")), bytes);
     expectCopied(source, inPhotos(QStringLiteral("IMG_0001-1.JPG")), bytes);
     EXPECT_EQ(entries(photos()), (QStringList{QStringLiteral("IMG_0001-1.JPG"), QStringLiteral("IMG_0001.JPG")}));
@@ -245,10 +235,8 @@ TEST(CameraFileDeletion, TakesOnlyTheFileAsItWasCopiedAndLeavesNothingBehind)
         ASSERT_EQ(::stat(QFile::encodeName(rewritten).constData(), &before), 0);
         for (const QString& source : {rewritten, kept}) {
             const QString target = photos + source.mid(source.lastIndexOf(QLatin1Char('/')));
-            const std::unique_ptr<StagedCopy> copy = fs->StageCopy(source, photos, CopyCheck::VerifiedOnDisk, {});
-            copy->verify({});
-            copy->publish(target);
-            copy->flushName();
+            const std::unique_ptr<StagedCopy> copy =
+                copyLikeTheRun(*fs, source, photos, QFileInfo(source).fileName(), CopyCheck::VerifiedOnDisk);
             if (source == rewritten) {
                 writeFile(rewritten, "PHOTO ONE");
                 restoreTime(rewritten, before);

@@ -4,7 +4,6 @@
 // still come from Linux's page cache.
 
 #include "platform/FileSystemFixture.h"
-#include "platform/SafeCopyFixture.h"
 
 #include "platform/windows/Win32.h"
 #include "platform/windows/WindowsSafeCopy.h"
@@ -32,15 +31,14 @@ TEST_P(SafeCopyTest, ANameTakenInAnotherCaseIsTakenAndTemporaryNamesAreReservedI
 {
     const QString source = shoot(QStringLiteral("IMG_0001.JPG"), "new photo");
     writeFile(inPhotos(QStringLiteral("IMG_0001.JPG")), "older photo");
-    EXPECT_THROW(fs.CopyFile(source, inPhotos(QStringLiteral("img_0001.jpg")), GetParam()), TargetTaken);
-    EXPECT_THROW(fs.CopyFile(source, inPhotos(QStringLiteral(".ZANDREL-TMP-1-abcdefghABCDEFGH")), GetParam()),
-                 TargetTaken);
+    EXPECT_THROW(copyToPhotos(source, QStringLiteral("img_0001.jpg")), TargetTaken);
+    EXPECT_THROW(copyToPhotos(source, QStringLiteral(".ZANDREL-TMP-1-abcdefghABCDEFGH")), TargetTaken);
     EXPECT_EQ(readFile(inPhotos(QStringLiteral("IMG_0001.JPG"))), "older photo");
     EXPECT_EQ(entries(photos()), QStringList{QStringLiteral("IMG_0001.JPG")}) << "a temporary file was left";
 }
 
 // A killed run's temporary file is shared for deletion by nobody, a live run's
-// is held without sharing it: the sweep before the next copy tells them apart.
+// is held without sharing it: the sweep before the next run tells them apart.
 TEST_P(SafeCopyTest, ClearsADeadRunsTemporaryFileButNotALiveOnesNorALookalike)
 {
     const QString dead = inPhotos(QStringLiteral(".zandrel-tmp-4242-abcdefgh12345678"));
@@ -50,7 +48,7 @@ TEST_P(SafeCopyTest, ClearsADeadRunsTemporaryFileButNotALiveOnesNorALookalike)
         writeFile(path, "half a photo");
     const win32::Handle running = holdLikeALiveRun(live);
     ASSERT_TRUE(running.valid());
-    fs.CopyFile(shoot(QStringLiteral("a.jpg"), "photo"), inPhotos(QStringLiteral("a.jpg")), GetParam());
+    copyToPhotos(shoot(QStringLiteral("a.jpg"), "photo"), QStringLiteral("a.jpg"));
     EXPECT_FALSE(QFile::exists(dead));
     EXPECT_TRUE(QFile::exists(live));
     EXPECT_EQ(readFile(lookalike), "half a photo");
@@ -82,10 +80,7 @@ TEST_F(WindowsCopyTest, DeletesOnlyTheFileThatWasVerifiedAndOnlyUnchanged)
 
     // Its time set by another program (which needs no share of the data) after the copy was read.
     const QString touched = shoot(QStringLiteral("c.jpg"), "photo");
-    copy = fs.StageCopy(touched, photos(), CopyCheck::VerifiedOnDisk, {});
-    copy->verify({});
-    copy->publish(inPhotos(QStringLiteral("c.jpg")));
-    copy->flushName();
+    copy = copyLikeTheRun(fs, touched, photos(), QStringLiteral("c.jpg"), CopyCheck::VerifiedOnDisk);
     {
         const win32::Handle times(::CreateFileW(wideOf(touched).c_str(), FILE_WRITE_ATTRIBUTES,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -137,11 +132,7 @@ TEST_F(FileSystemTest, LongPathsAndNamesOutsideTheCodePageRoundTrip)
     EXPECT_TRUE(fs.FolderExists(photos));
     EXPECT_TRUE(fs.FileExists(source));
     EXPECT_EQ(fs.GetFolder(camera)->Files(), QStringList{name});
-    auto copy = fs.StageCopy(source, photos, CopyCheck::VerifiedOnDisk, {});
-    copy->verify({});
-    copy->publish(photos + QLatin1Char('\\') + name);
-    copy->flushName();
-    copy->deleteSource();
+    moveLikeTheRun(fs, source, photos, name);
     EXPECT_FALSE(fs.FileExists(source));
     EXPECT_EQ(fs.GetFolder(photos)->Files(), QStringList{name});
     EXPECT_EQ(fs.GetFolder(photos)->Size(), 5);

@@ -4,7 +4,10 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QProcess>
@@ -23,8 +26,7 @@
 namespace zandrel::test {
 namespace {
 
-const QString kZandrel = QStringLiteral("SOFTWARE\\Zandrel");
-const QString kFullKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel");
+const QString kFullKey = QStringLiteral("HKEY_LOCAL_MACHINE\\") + settings::Key;
 const char* const kHiveVariable = "ZANDREL_CHILD_HIVE";
 constexpr int kBigValueChars = 1000000;
 
@@ -56,11 +58,6 @@ std::optional<QString> valueIn(const HiveRead& read, const QString& name)
     return value ? std::optional<QString>(value->text) : std::nullopt;
 }
 
-QStringList folderEntries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 // ---- the children ----
 
 TEST(HiveChild, DISABLED_WritesItsOwnValues)
@@ -72,7 +69,7 @@ TEST(HiveChild, DISABLED_WritesItsOwnValues)
     const int count = childSetting("ZANDREL_CHILD_COUNT").toInt();
     HiveRegistryService service(hive);
     for (int i = 0; i < count; ++i) {
-        service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, kZandrel, prefix + QString::number(i),
+        service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, prefix + QString::number(i),
                                           QString::number(i));
         const HiveRead read = readHiveFile(hive);
         ASSERT_EQ(read.state, HiveRead::State::Read) << "after write " << i;
@@ -89,7 +86,7 @@ TEST(HiveChild, DISABLED_WritesUntilKilled)
     for (int i = 0;; ++i) {
         const QString text = QString(kBigValueChars, QLatin1Char(i % 2 ? 'B' : 'A')) + QLatin1Char(':') +
                              QString::number(i);
-        service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, kZandrel, QStringLiteral("groot"), text);
+        service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("groot"), text);
         std::printf("written %d\n", i);
         std::fflush(stdout);
     }
@@ -163,7 +160,7 @@ TEST(HiveProcesses, TwoWritersAtOnceLoseNothingAndTheFileAlwaysParses)
         EXPECT_EQ(valueIn(read, QStringLiteral("een%1").arg(i)), QString::number(i));
         EXPECT_EQ(valueIn(read, QStringLiteral("twee%1").arg(i)), QString::number(i));
     }
-    EXPECT_EQ(folderEntries(QFileInfo(hive).absolutePath()), QStringList{QStringLiteral("registry.reg")});
+    EXPECT_EQ(entries(QFileInfo(hive).absolutePath()), QStringList{QStringLiteral("registry.reg")});
 }
 
 TEST(HiveProcesses, AWriterKilledMidWriteLeavesTheOldFileOrTheNewOne)
@@ -171,7 +168,7 @@ TEST(HiveProcesses, AWriterKilledMidWriteLeavesTheOldFileOrTheNewOne)
     QTemporaryDir dir;
     const QString hive = dir.filePath(QStringLiteral("zandrel/registry.reg"));
     HiveRegistryService service(hive);
-    service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, kZandrel, QStringLiteral("merk"), QStringLiteral("blijft"));
+    service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("merk"), QStringLiteral("blijft"));
     const QRegularExpression written(QStringLiteral("^written (\\d+)$"));
     const QRegularExpression big(QStringLiteral("^(A+|B+):(\\d+)$"));
 
@@ -196,7 +193,7 @@ TEST(HiveProcesses, AWriterKilledMidWriteLeavesTheOldFileOrTheNewOne)
         const int found = match.captured(2).toInt();
         EXPECT_TRUE(found == done || found == done + 1) << found << " after " << done;
         // The dead writer's lock does not stand in the way of the next one.
-        service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, kZandrel, QStringLiteral("na"), QString::number(round));
+        service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("na"), QString::number(round));
         EXPECT_EQ(valueIn(readHiveFile(hive), QStringLiteral("na")), QString::number(round));
     }
 }
@@ -210,7 +207,7 @@ TEST(HiveProcesses, AWriterKilledJustBeforeItsNewFileIsPublishedLeavesTheOldOne)
         SCOPED_TRACE(calls.toStdString());
         QTemporaryDir dir;
         const QString hive = dir.filePath(QStringLiteral("zandrel/registry.reg"));
-        HiveRegistryService(hive).Connect()->SetStringValue(HKEY_LOCAL_MACHINE, kZandrel, QStringLiteral("merk"),
+        HiveRegistryService(hive).Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("merk"),
                                                             QStringLiteral("blijft"));
         const QByteArray before = readFile(hive);
         const QStringList strace{QStringLiteral("strace"), QStringLiteral("-f"), QStringLiteral("-qq"),
@@ -227,7 +224,7 @@ TEST(HiveProcesses, AWriterKilledJustBeforeItsNewFileIsPublishedLeavesTheOldOne)
         EXPECT_FALSE(output.contains("written")) << "a write finished without " << calls.toStdString();
         const QByteArray after = readFile(hive);
         EXPECT_TRUE(after == before) << "the hive now holds " << after.size() << " bytes";
-        HiveRegistryService(hive).Connect()->SetStringValue(HKEY_LOCAL_MACHINE, kZandrel, QStringLiteral("na"),
+        HiveRegistryService(hive).Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("na"),
                                                             QStringLiteral("1"));
         EXPECT_EQ(storedValue(hive, QStringLiteral("na")), QStringLiteral("1"));
         EXPECT_EQ(storedValue(hive, QStringLiteral("merk")), QStringLiteral("blijft"));
@@ -251,7 +248,7 @@ TEST(HiveProcesses, AFolderThatCannotBeWrittenRefusesWritesQuietly)
                             {{kHiveVariable, noHive}, {"ZANDREL_CHILD_CPATH", "Unknown"}, {"ZANDREL_CHILD_FPATH", "Unknown"}},
                             asOtherUser());
     expectChildPassed(*child);
-    EXPECT_TRUE(folderEntries(config).isEmpty());
+    EXPECT_TRUE(entries(config).isEmpty());
 
     // A hive that can still be read in a folder that cannot be written: Save keeps the old folders.
     const QString folder = dir.filePath(QStringLiteral("vast/zandrel"));
@@ -259,7 +256,7 @@ TEST(HiveProcesses, AFolderThatCannotBeWrittenRefusesWritesQuietly)
     const QByteArray stored = hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
                                                       "\"cpath\"=\"/oud/camera\"\n\"fpath\"=\"/oud/foto\"\n"
                                                       "\"sOpen\"=\"1\"\n\n"));
-    writeHive(hive, stored);
+    writeFile(hive, stored);
     QFile::setPermissions(QFileInfo(folder).absolutePath(), readOnly);
     QFile::setPermissions(folder, readOnly);
     child = startChild(QStringLiteral("WindowOnAHiveThatRefusesWrites"),
@@ -267,7 +264,7 @@ TEST(HiveProcesses, AFolderThatCannotBeWrittenRefusesWritesQuietly)
                        asOtherUser());
     expectChildPassed(*child);
     EXPECT_EQ(readFile(hive), stored);
-    EXPECT_EQ(folderEntries(folder), QStringList{QStringLiteral("registry.reg")});
+    EXPECT_EQ(entries(folder), QStringList{QStringLiteral("registry.reg")});
     for (const QString& cleanedUp : {folder, QFileInfo(folder).absolutePath(), config})
         QFile::setPermissions(cleanedUp, readOnly | QFile::WriteOwner);
 }
@@ -285,11 +282,10 @@ TEST(HiveProcesses, AnotherAccountsLockRefusesWritesWithoutAStall)
         mode_t folderMode;
         bool usersFolder;
     };
-    QProcess gone;
-    gone.start(QStringLiteral("true"), {});
-    ASSERT_TRUE(gone.waitForStarted());
-    const qint64 deadPid = gone.processId();
-    gone.waitForFinished();
+    const std::unique_ptr<QProcess> gone = startProcess(QStringLiteral("true"), {});
+    ASSERT_TRUE(gone->waitForStarted());
+    const qint64 deadPid = gone->processId();
+    gone->waitForFinished();
     for (const Case& c : {Case{"unreadable, in a folder everyone may write to", 0600, 01777, false},
                           Case{"readable, in the user's own folder", 0644, 0755, true}}) {
         SCOPED_TRACE(c.what);
@@ -302,14 +298,14 @@ TEST(HiveProcesses, AnotherAccountsLockRefusesWritesWithoutAStall)
             ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
         }
         const QString lock = folder + QStringLiteral("/registry.reg.lock");
-        writeHive(lock, QStringLiteral("%1\nzandrel\n%2\n").arg(deadPid).arg(QSysInfo::machineHostName()).toUtf8());
+        writeFile(lock, QStringLiteral("%1\nzandrel\n%2\n").arg(deadPid).arg(QSysInfo::machineHostName()).toUtf8());
         ::chmod(QFile::encodeName(lock).constData(), c.lockMode);
         auto child = startChild(QStringLiteral("WindowOnAHiveThatRefusesWrites"),
                                 {{kHiveVariable, folder + QStringLiteral("/registry.reg")},
                                  {"ZANDREL_CHILD_CPATH", "Unknown"}, {"ZANDREL_CHILD_FPATH", "Unknown"}},
                                 asOtherUser());
         expectChildPassed(*child);
-        EXPECT_EQ(folderEntries(folder), QStringList{QStringLiteral("registry.reg.lock")});
+        EXPECT_EQ(entries(folder), QStringList{QStringLiteral("registry.reg.lock")});
     }
 }
 
@@ -322,7 +318,7 @@ TEST(HiveProcesses, ALiveWritersLockHoldsUpAClickOnlyAMoment)
     const QByteArray stored = hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
                                                       "\"cpath\"=\"/oud/camera\"\n\"fpath\"=\"/oud/foto\"\n"
                                                       "\"sOpen\"=\"1\"\n\n"));
-    writeHive(hive, stored);
+    writeFile(hive, stored);
     QLockFile writer(hive + QStringLiteral(".lock"));
     ASSERT_TRUE(writer.tryLock(0));
     auto child = startChild(QStringLiteral("WindowOnAHiveThatRefusesWrites"),
@@ -331,7 +327,7 @@ TEST(HiveProcesses, ALiveWritersLockHoldsUpAClickOnlyAMoment)
     expectChildPassed(*child);
     EXPECT_EQ(readFile(hive), stored);
     writer.unlock();
-    HiveRegistryService(hive).Connect()->SetStringValue(HKEY_LOCAL_MACHINE, kZandrel, QStringLiteral("na"),
+    HiveRegistryService(hive).Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("na"),
                                                         QStringLiteral("1"));
     EXPECT_EQ(storedValue(hive, QStringLiteral("na")), QStringLiteral("1"));
 }

@@ -61,4 +61,17 @@ private:
     bool mounted_ = false;
 };
 
+// Base's tests with an exFAT disk of their own; skipped where it cannot be mounted.
+template <typename Base, int Megabytes = 64>
+class OnExfat : public Base {
+protected:
+    void SetUp() override
+    {
+        if (!disk.mounted())
+            GTEST_SKIP() << qPrintable(disk.problem);
+        Base::SetUp();
+    }
+    ExfatMount disk{Megabytes};
+};
+
 }  // namespace zandrel::test

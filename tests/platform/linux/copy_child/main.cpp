@@ -1,10 +1,11 @@
 // Copies one file with the real file system, for tests that fault or kill the
 // copying process: copy_child SOURCE TARGET plain|verified|move [TAKER]
-// "move" goes on as a run that empties the camera: the copy is staged,
-// verified, published and its name flushed, then the source is deleted.
+// The copy goes the way a run takes it; "move" goes on as a run that empties
+// the camera and deletes the source once its copy is safe.
 // With TAKER, a SIGUSR1 makes this process create that file itself, as another
 // writer taking the target's name in the middle of the copy would.
 #include "platform/Platform.h"
+#include "support/CopyLikeTheRun.h"
 
 #include <csignal>
 #include <cstdio>
@@ -49,16 +50,11 @@ int main(int argc, char** argv)
     const QString source = QString::fromLocal8Bit(argv[1]);
     const QString target = QString::fromLocal8Bit(argv[2]);
     try {
-        const auto fileSystem = zandrel::Platform::System().fileSystem;
-        if (move) {
-            const auto copy = fileSystem->StageCopy(source, target.section(QLatin1Char('/'), 0, -2), check, {});
-            copy->verify({});
-            copy->publish(target);
-            copy->flushName();
+        const auto copy = zandrel::test::copyLikeTheRun(*zandrel::Platform::System().fileSystem, source,
+                                                        target.section(QLatin1Char('/'), 0, -2),
+                                                        target.section(QLatin1Char('/'), -1), check);
+        if (move)
             copy->deleteSource();
-        } else {
-            fileSystem->CopyFile(source, target, check);
-        }
     } catch (const zandrel::TargetTaken& taken) {
         std::fprintf(stderr, "%s\n", taken.what());
         return 2;
