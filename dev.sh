@@ -4,6 +4,7 @@
 #   ./dev.sh test       build and run every test (unit, fault and end-to-end)
 #   ./dev.sh sanitize   build with AddressSanitizer/UBSan and run the tests there
 #   ./dev.sh windows    cross-build for Windows, run the tests under Wine, make the zip and installer
+# ZANDREL_WERROR=ON ./dev.sh ...  makes every compiler warning an error, as CI does.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -60,9 +61,11 @@ install_missing() {  # install_missing PACKAGE...
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
 }
 
+werror=(-DZANDREL_WERROR="${ZANDREL_WERROR:-OFF}")
+
 build() {  # build DIR [cmake options...]
   local dir=$1; shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" "$@" >/dev/null
   cmake --build "$dir" -j"$(nproc)" ${target:+--target "$target"}
 }
 
@@ -101,7 +104,7 @@ case "${1:-}" in
       sdk=$(cd build-windows/sdk/*/ && pwd)
     fi
     cmake -G Ninja -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$sdk/scripts/mingw-w64-x86_64.cmake" \
-      -DCMAKE_PREFIX_PATH="$sdk" -DCMAKE_BUILD_TYPE=Release >/dev/null
+      -DCMAKE_PREFIX_PATH="$sdk" -DCMAKE_BUILD_TYPE=Release "${werror[@]}" >/dev/null
     cmake --build build-windows -j"$(nproc)"
     (cd build-windows && cpack -G "ZIP;NSIS" --config CPackConfig.cmake >/dev/null)
     # Wine with a prefix of its own, and an X server when there is no display.

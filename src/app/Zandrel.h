@@ -27,16 +27,16 @@ public:
 
     // Handlers, also called directly by other procedures; each comment names the
     // file below src/ that defines it.
-    void Form_Load();        // app/FormLoad.cpp
-    void Refresh1_Click();   // readiness/Refresh1.cpp: readiness check
-    void start_Click();      // copyrun/StartClick.cpp: copy run
-    void sAutodatum_Click(); // readiness/DateSubfolder.cpp: date subfolder name
-    void sSet_Click();       // settings/SettingsEditing.cpp: settings editing switch
-    void SETcamera_Click();  // settings/SettingsEditing.cpp: save the folders
-    void sOpen_Click();      // settings/SettingsEditing.cpp: store the open-afterwards choice
-    void Fotoboek_Click();   // app/ControlGroups.cpp: open the photo folder
-    void sPreview_Click();   // app/ControlGroups.cpp: preview switch
-    void Versie_Click();     // about/Versie.cpp: version information
+    void Form_Load();         // app/FormLoad.cpp
+    void Refresh1_Click();    // readiness/Refresh1.cpp: readiness check
+    void start_Click();       // copyrun/StartClick.cpp: copy run
+    void sAutodatum_Click();  // readiness/DateSubfolder.cpp: date subfolder name
+    void sSet_Click();        // settings/SettingsEditing.cpp: settings editing switch
+    void SETcamera_Click();   // settings/SettingsEditing.cpp: save the folders
+    void sOpen_Click();       // settings/SettingsEditing.cpp: store the open-afterwards choice
+    void Fotoboek_Click();    // app/ControlGroups.cpp: open the photo folder
+    void sPreview_Click();    // app/ControlGroups.cpp: preview switch
+    void Versie_Click();      // about/Versie.cpp: version information
 
     // Procedures that several handlers share.
     void DisableControls();                // app/ControlGroups.cpp

@@ -18,8 +18,8 @@ namespace {
 // step may be made to fail.
 class FakeCopies : public ForwardingFileSystem {
 public:
-    explicit FakeCopies(std::function<void(const QString& source, const char* step)> fault = {})
-        : fault(std::move(fault)) {}
+    explicit FakeCopies(std::function<void(const QString& source, const char* step)> injected = {})
+        : fault(std::move(injected)) {}
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString&, CopyCheck,
                                           const CopyControl&) override;
     const std::function<void(const QString& source, const char* step)> fault;

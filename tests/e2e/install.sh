@@ -111,7 +111,7 @@ package_contents_are_right() {
 
 # _FORTIFY_SOURCE leaves a trace only where a call's buffer size is known when compiling,
 # which no call here has (lintian notes that only as information); the flag itself is
-# set in cmake/Hardening.cmake.
+# set in cmake/Flags.cmake.
 binary_is_hardened_and_stripped() {  # the flags Debian builds with, read off the packaged binary
   local bin=$work/unpacked/usr/bin/zandrel header segments dynamic symbols sections
   [ -f "$bin" ] || { echo "no unpacked binary"; return 1; }

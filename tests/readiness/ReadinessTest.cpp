@@ -79,7 +79,7 @@ TEST_P(Decision, MessageLampStartAndPhotoFolder)
 }
 
 INSTANTIATE_TEST_SUITE_P(Readiness, Decision, ::testing::ValuesIn(kDecisions),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 using Readiness = ReadinessCheck;
 

@@ -463,7 +463,7 @@ const ClaimKill kClaimKills[] = {
 class ExfatClaimKillTest : public ExfatRunTest, public ::testing::WithParamInterface<ClaimKill> {};
 
 INSTANTIATE_TEST_SUITE_P(Moments, ExfatClaimKillTest, ::testing::ValuesIn(kClaimKills),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_P(ExfatClaimKillTest, LeavesNoFileUnderAPhotosNameForGood)
 {
@@ -546,7 +546,7 @@ const InjectedFault kInjectedFaults[] = {
 class InjectedFaultTest : public ::testing::TestWithParam<InjectedFault> {};
 
 INSTANTIATE_TEST_SUITE_P(Calls, InjectedFaultTest, ::testing::ValuesIn(kInjectedFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_P(InjectedFaultTest, StopsAtThatFileAndLosesNothing)
 {

@@ -111,7 +111,7 @@ const Fault kFaults[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Calls, FailingCallTest, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 #ifdef __SANITIZE_ADDRESS__
 constexpr bool kSanitized = true;
@@ -159,7 +159,7 @@ const Fallback kFallbacks[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Publish, PublishFallbackTest, ::testing::ValuesIn(kFallbacks),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_P(PublishFallbackTest, PublishesTheWholeCopyAndNothingElse)
 {

@@ -41,9 +41,9 @@ TEST_F(FileSystemLinuxTest, NamesThatAreNoTextRoundTripByteForByte)
     const QString photos = folder(QStringLiteral("photos"));
     // QTemporaryDir cannot remove names that are no text: they go by their bytes.
     const auto removeNames = qScopeGuard([&] {
-        for (const QString& dir : {camera, photos})
+        for (const QString& where : {camera, photos})
             for (const QByteArray& name : names)
-                ::unlink((QFile::encodeName(dir) + '/' + name).constData());
+                ::unlink((QFile::encodeName(where) + '/' + name).constData());
     });
     for (const QByteArray& name : names) {
         const QByteArray raw = QFile::encodeName(camera) + '/' + name;

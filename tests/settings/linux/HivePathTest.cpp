@@ -9,7 +9,8 @@ namespace {
 
 // Puts an environment variable back as it was when the test ends.
 struct EnvironmentVariable {
-    explicit EnvironmentVariable(const char* name) : name(name), was(qgetenv(name)), set(qEnvironmentVariableIsSet(name)) {}
+    explicit EnvironmentVariable(const char* variable)
+        : name(variable), was(qgetenv(variable)), set(qEnvironmentVariableIsSet(variable)) {}
     ~EnvironmentVariable() { set ? qputenv(name, was) : qunsetenv(name); }
     const char* name;
     QByteArray was;

@@ -1,3 +1,27 @@
+# Every compiler and linker flag of the project, on two interface targets:
+#   zandrel_flags        what each of our targets links (zandrel_core passes it on)
+#   zandrel_base_flags   the same without the sanitizers, for code that runs in
+#                        another program's process (bench/card)
+option(ZANDREL_WERROR "Treat compiler warnings as errors (CI builds with it)" OFF)
+option(ZANDREL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(ZANDREL_HARDEN "Build with Debian's hardening flags" ON)
+
+add_library(zandrel_base_flags INTERFACE)
+# Qt's, Exiv2's and GoogleTest's headers come in as system headers, which the
+# compiler does not warn about: these warnings are for our own code.
+target_compile_options(zandrel_base_flags INTERFACE
+  -Wall -Wextra -Wshadow -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual)
+if(ZANDREL_WERROR)
+  target_compile_options(zandrel_base_flags INTERFACE -Werror)
+endif()
+
+add_library(zandrel_flags INTERFACE)
+target_link_libraries(zandrel_flags INTERFACE zandrel_base_flags)
+if(ZANDREL_SANITIZE)
+  target_compile_options(zandrel_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+  target_link_options(zandrel_flags INTERFACE -fsanitize=address,undefined)
+endif()
+
 # The hardening Debian builds its packages with: a protected stack, checked
 # buffer functions, read-only relocations bound at start-up, and a position-
 # independent executable. The flags are dpkg-buildflags' where it is there, so
@@ -7,7 +31,6 @@
 # _FORTIFY_SOURCE's wrappers. Not for Windows: its linker already makes the
 # executable relocatable and its data not executable, and the stack protector
 # and checked functions of MinGW need a runtime library of their own.
-option(ZANDREL_HARDEN "Build with Debian's hardening flags" ON)
 if(ZANDREL_HARDEN AND NOT ZANDREL_SANITIZE AND NOT WIN32)
   set(hardening_flags -fstack-protector-strong -Wformat -Werror=format-security -D_FORTIFY_SOURCE=2)
   set(hardening_link_flags -Wl,-z,relro -Wl,-z,now)
@@ -37,16 +60,18 @@ if(ZANDREL_HARDEN AND NOT ZANDREL_SANITIZE AND NOT WIN32)
   list(JOIN hardening_link_flags " " said_link)
   message(STATUS "Hardening: ${said} ${said_link}")
 
-  set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+  # Position-independent code in every target that links the flags, and -pie
+  # for its executables.
+  set_property(TARGET zandrel_base_flags PROPERTY INTERFACE_POSITION_INDEPENDENT_CODE ON)
   include(CheckPIESupported)
   check_pie_supported()
   # glibc's checked functions need the optimiser; a Debug build goes without.
   set(fortify ${hardening_flags})
   list(FILTER fortify INCLUDE REGEX "_FORTIFY_SOURCE")
   list(FILTER hardening_flags EXCLUDE REGEX "_FORTIFY_SOURCE")
-  add_compile_options(${hardening_flags})
+  target_compile_options(zandrel_base_flags INTERFACE ${hardening_flags})
   foreach(flag -U_FORTIFY_SOURCE ${fortify})
-    add_compile_options($<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:${flag}>)
+    target_compile_options(zandrel_base_flags INTERFACE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:${flag}>)
   endforeach()
-  add_link_options(${hardening_link_flags})
+  target_link_options(zandrel_base_flags INTERFACE ${hardening_link_flags})
 endif()
