@@ -86,8 +86,8 @@ void releaseCard(bool removeWork)
     if (!mounted.mountPoint.empty()) {
         if (shell("umount '" + mounted.mountPoint + "' 2>/dev/null") != 0) {
             ::sleep(1);  // the daemon may still be closing a file
-            unmounted = shell("umount '" + mounted.mountPoint + "'") == 0 ||
-                        shell("umount -l '" + mounted.mountPoint + "'") == 0;
+            unmounted = shell("umount '" + mounted.mountPoint + "'") == 0
+                || shell("umount -l '" + mounted.mountPoint + "'") == 0;
         }
         if (unmounted)
             mounted.mountPoint.clear();
@@ -147,13 +147,15 @@ QString makeCard(const QString& work, qint64 bytes, const Options& o)
         die(QStringLiteral("cannot make the card image"));
     file.close();
     if (quietly(QStringLiteral("mkfs.exfat"),
-                {QStringLiteral("-L"), QStringLiteral("CARD"), QStringLiteral("-c"), QStringLiteral("128K"), image}) != 0)
+                {QStringLiteral("-L"), QStringLiteral("CARD"), QStringLiteral("-c"), QStringLiteral("128K"), image})
+        != 0)
         die(QStringLiteral("mkfs.exfat failed"));
     QDir().mkpath(mountPoint);
     {
         const std::lock_guard guard(mounted.lock);
         mounted.loop = output(QStringLiteral("losetup"),
-                              {QStringLiteral("--direct-io=on"), QStringLiteral("-f"), QStringLiteral("--show"), image}).toStdString();
+                              {QStringLiteral("--direct-io=on"), QStringLiteral("-f"), QStringLiteral("--show"), image})
+                           .toStdString();
     }
     QProcess mount;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -206,7 +208,7 @@ struct Contender {
 // One contender's turn: its time, and what the card and the run did meanwhile.
 struct Turn {
     double taken = 0;
-    double begin = 0, end = 0;  // CLOCK_MONOTONIC
+    double begin = 0, end = 0;                    // CLOCK_MONOTONIC
     std::vector<std::pair<double, double>> card;  // when the card streamed
     RunAccount account;                           // the run's calls, for the window only
 };
@@ -230,8 +232,9 @@ std::vector<std::pair<double, double>> cardSpans(const QString& log, qint64 from
 
 void restoreCamera(const DataSet& set)
 {
-    run(QStringLiteral("rsync"), {QStringLiteral("-a"), QStringLiteral("--delete"), set.pristine + QLatin1Char('/'),
-                                  set.camera + QLatin1Char('/')});
+    run(QStringLiteral("rsync"),
+        {QStringLiteral("-a"), QStringLiteral("--delete"), set.pristine + QLatin1Char('/'),
+         set.camera + QLatin1Char('/')});
     QDir(set.target).removeRecursively();
     QDir().mkpath(set.target);
 }
@@ -264,10 +267,11 @@ void listCamera(const DataSet& set)
 // the window's is once it is open: only the reading of the card counts.
 void warmTools()
 {
-    run(QStringLiteral("sh"), {QStringLiteral("-c"),
-                               QStringLiteral("{ find /dev/null -maxdepth 0 -print0 | sort -z | xargs -0 -P4 -n 64 cat -- && "
-                                              "cp --version && rsync --version; } > /dev/null"),
-                               QStringLiteral("sh")});
+    run(QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("{ find /dev/null -maxdepth 0 -print0 | sort -z | xargs -0 -P4 -n 64 cat -- && "
+                        "cp --version && rsync --version; } > /dev/null"),
+         QStringLiteral("sh")});
 }
 
 void turn(const Contender& contender, const DataSet& set, const Options& o, Turn& result)
@@ -320,9 +324,13 @@ std::vector<Contender> contenders()
              return script(QStringLiteral("rsync -a --remove-source-files --fsync -- \"$1\"/ \"$2\"/"), set);
          }},
         {"Zandrel, camera kept", false, "run",
-         [](const DataSet& set, RunAccount& account) { return windowRun(set.camera, set.target, false, true, &account); }},
+         [](const DataSet& set, RunAccount& account) {
+             return windowRun(set.camera, set.target, false, true, &account);
+         }},
         {"Zandrel, camera emptied", true, "run",
-         [](const DataSet& set, RunAccount& account) { return windowRun(set.camera, set.target, true, true, &account); }},
+         [](const DataSet& set, RunAccount& account) {
+             return windowRun(set.camera, set.target, true, true, &account);
+         }},
     };
 }
 
@@ -385,7 +393,9 @@ void printThreads(const Turn& t)
             if (kind.find(call.what) == std::string::npos)
                 kind += (kind.empty() ? "" : "+") + std::string(call.what);
         const bool window = thread == t.account.windowThread();
-        Group& group = groups[window ? std::string("window") : kind.find("StageCopy") != std::string::npos ? "reader" : kind];
+        Group& group = groups[window                                            ? std::string("window")
+                                  : kind.find("StageCopy") != std::string::npos ? "reader"
+                                                                                : kind];
         ++group.threads;
         for (const RunAccount::Call& call : calls) {
             group.first = std::min(group.first, call.begin - t.begin);
@@ -416,7 +426,8 @@ void printThreads(const Turn& t)
         std::printf("      %s%s (from +%.2f s):", name.c_str(),
                     group.threads > 1 ? qPrintable(QStringLiteral(" x%1").arg(group.threads)) : "", group.first);
         std::vector<std::pair<std::string, std::pair<double, int>>> sorted(group.calls.begin(), group.calls.end());
-        std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second.first > b.second.first; });
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const auto& a, const auto& b) { return a.second.first > b.second.first; });
         for (const auto& [what, call] : sorted)
             if (call.first >= 0.005)
                 std::printf(" %s %.2f s/%d,", what.c_str(), call.first, call.second);
@@ -425,7 +436,6 @@ void printThreads(const Turn& t)
 }
 
 // ---- Rounds and figures ----------------------------------------------------
-
 
 // The machine's load averages: other work on it slows the card's daemon too.
 QString load()
@@ -455,10 +465,12 @@ void bench(const DataSet& set, const Options& o)
             std::fflush(stdout);
         }
     }
-    std::printf("  %-44s %9s %9s   %s\n", "", "median s", "MiB/s", "ratio to reading once, 4 x cat | 1 x cat: median (min-max)");
+    std::printf("  %-44s %9s %9s   %s\n", "", "median s", "MiB/s",
+                "ratio to reading once, 4 x cat | 1 x cat: median (min-max)");
     for (size_t c : o.contenders) {
         const Spread taken = spread(times[c]);
-        std::printf("  [%zu] %-40s %9.2f %9.1f", c + 1, all[c].name, taken.median, set.bytes / 1048576.0 / taken.median);
+        std::printf("  [%zu] %-40s %9.2f %9.1f", c + 1, all[c].name, taken.median,
+                    set.bytes / 1048576.0 / taken.median);
         for (size_t reference : {size_t(0), size_t(1)}) {
             if (times[reference].empty())
                 continue;
@@ -473,8 +485,8 @@ void bench(const DataSet& set, const Options& o)
 DataSet dataSet(const QString& title, const QString& pristine, const QString& card, const QString& work,
                 const QString& name)
 {
-    DataSet set{title, pristine, joinPath(card, name), work + QStringLiteral("/target-") + name, filesIn(pristine), {}, 0,
-                cardLogPath(work)};
+    DataSet set{title, pristine, joinPath(card, name), work + QStringLiteral("/target-") + name, filesIn(pristine),
+                {},    0,        cardLogPath(work)};
     for (const QString& file : set.names) {
         set.sizes.push_back(QFileInfo(joinPath(pristine, file)).size());
         set.bytes += set.sizes.back();
@@ -496,7 +508,8 @@ void runBenchmark(const Options& o, const QString& work)
     const bool small = o.only.contains(QStringLiteral("small"));
     const bool mixed = o.only.contains(QStringLiteral("mixed"));
     const QString pristine = work + QStringLiteral("/pristine");
-    const CameraPhoto photo = photos || mixed ? cameraPhoto(QSize(o.photoWidth, o.photoHeight), o.noise) : CameraPhoto{};
+    const CameraPhoto photo = photos || mixed ? cameraPhoto(QSize(o.photoWidth, o.photoHeight), o.noise)
+                                              : CameraPhoto{};
     if (photos)
         makeCameraJpegs(pristine + QStringLiteral("/photos"), o.photos, photo);
     if (small)
@@ -546,7 +559,8 @@ Options parse(const QCoreApplication& app)
     parser.addHelpOption();
     Options o;
     const auto option = [&](const char* name, const char* help, double value) {
-        parser.addOption({QString::fromLatin1(name), QString::fromLatin1(help), QStringLiteral("n"), QString::number(value)});
+        parser.addOption(
+            {QString::fromLatin1(name), QString::fromLatin1(help), QStringLiteral("n"), QString::number(value)});
     };
     option("photos", "camera JPEGs of the first data set", o.photos);
     option("width", "photo width in pixels", o.photoWidth);
@@ -562,10 +576,10 @@ Options parse(const QCoreApplication& app)
                       QStringLiteral("list"), QStringLiteral("1,2,3,4,5,6")});
     option("rounds", "rounds of every contender", o.rounds);
     option("idle", "seconds of idle before every turn", o.idle);
-    parser.addOption({QStringLiteral("dir"), QStringLiteral("folder for the data (default: /tmp)"), QStringLiteral("path"),
-                      QDir::tempPath()});
-    parser.addOption({QStringLiteral("only"), QStringLiteral("data sets to run: photos,small,mixed"), QStringLiteral("sets"),
-                      QStringLiteral("photos,small")});
+    parser.addOption({QStringLiteral("dir"), QStringLiteral("folder for the data (default: /tmp)"),
+                      QStringLiteral("path"), QDir::tempPath()});
+    parser.addOption({QStringLiteral("only"), QStringLiteral("data sets to run: photos,small,mixed"),
+                      QStringLiteral("sets"), QStringLiteral("photos,small")});
     parser.process(app);
     const auto number = [&](const char* name) { return parser.value(QString::fromLatin1(name)).toDouble(); };
     o.base = parser.value(QStringLiteral("dir"));
@@ -618,7 +632,8 @@ int main(int argc, char** argv)
     // The window keeps its settings in the hive: a private one, never the user's.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.path() + QStringLiteral("/config")));
     QDir().mkpath(work.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(work.path() + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(work.path() + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(work.path() + QStringLiteral("/runtime")));
 
     int status = 0;

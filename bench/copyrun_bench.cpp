@@ -226,9 +226,8 @@ void benchEmptying(const Options& o, const QString& work)
     std::vector<double> window, bare, rsync;
     const std::function<void()> turns[] = {
         [&] {
-            window.push_back(emptyAndRestore(camera, photos, o.idle, [&](const QString& target) {
-                return windowRun(camera, target, true, true);
-            }));
+            window.push_back(emptyAndRestore(
+                camera, photos, o.idle, [&](const QString& target) { return windowRun(camera, target, true, true); }));
         },
         [&] {
             bare.push_back(emptyAndRestore(camera, photos, o.idle, [&](const QString& target) {
@@ -239,9 +238,9 @@ void benchEmptying(const Options& o, const QString& work)
             rsync.push_back(emptyAndRestore(camera, photos, o.idle, [&](const QString& target) {
                 QDir().mkpath(target + QStringLiteral("/run"));
                 return seconds([&] {
-                    run(QStringLiteral("rsync"), {QStringLiteral("-a"), QStringLiteral("--remove-source-files"),
-                                                  QStringLiteral("--fsync"), camera + QStringLiteral("/"),
-                                                  target + QStringLiteral("/run/")});
+                    run(QStringLiteral("rsync"),
+                        {QStringLiteral("-a"), QStringLiteral("--remove-source-files"), QStringLiteral("--fsync"),
+                         camera + QStringLiteral("/"), target + QStringLiteral("/run/")});
                 });
             }));
         },
@@ -317,7 +316,8 @@ void benchPreview(const Options& o, const QString& work, const CameraPhoto& phot
     const std::shared_ptr<PictureLoader> loader = Platform::System().pictures;
     std::vector<double> embedded, decoded;
     const auto embeddedTurn = [&] {
-        embedded.push_back(perPhotoMs(paths, [&](const QString& path) { return loader->LoadPicture(path, kPreviewBox); }));
+        embedded.push_back(
+            perPhotoMs(paths, [&](const QString& path) { return loader->LoadPicture(path, kPreviewBox); }));
     };
     const auto decodedTurn = [&] {
         decoded.push_back(perPhotoMs(paths, [](const QString& path) {
@@ -340,7 +340,8 @@ Options parse(const QCoreApplication& app)
     parser.setApplicationDescription(QStringLiteral("Times the copy run against cp, rsync and a bare loop."));
     parser.addHelpOption();
     const auto option = [&](const char* name, const char* help, int value) {
-        parser.addOption({QString::fromLatin1(name), QString::fromLatin1(help), QStringLiteral("n"), QString::number(value)});
+        parser.addOption(
+            {QString::fromLatin1(name), QString::fromLatin1(help), QStringLiteral("n"), QString::number(value)});
     };
     Options o;
     option("photos", "camera JPEGs for (a)", o.photos);
@@ -355,15 +356,25 @@ Options parse(const QCoreApplication& app)
     option("repeat", "rounds of (a), (b) and (c); the median of per-round ratios counts", o.repeat);
     parser.addOption({QStringLiteral("idle"), QStringLiteral("seconds of rest before each contender's turn"),
                       QStringLiteral("s"), QString::number(o.idle)});
-    parser.addOption({QStringLiteral("dir"), QStringLiteral("folder for the data (default: /tmp)"), QStringLiteral("path"),
-                      QDir::tempPath()});
+    parser.addOption({QStringLiteral("dir"), QStringLiteral("folder for the data (default: /tmp)"),
+                      QStringLiteral("path"), QDir::tempPath()});
     parser.addOption({QStringLiteral("only"), QStringLiteral("run only these parts, e.g. a,d"), QStringLiteral("parts"),
                       QStringLiteral("a,b,c,d")});
     parser.process(app);
     auto number = [&](const char* name) { return parser.value(QString::fromLatin1(name)).toInt(); };
-    o = {parser.value(QStringLiteral("dir")), number("photos"), number("width"), number("height"), number("noise"),
-         number("small"), number("small-kb"), number("linear"), number("linear-kb"), number("previews"), number("repeat"),
-         parser.value(QStringLiteral("idle")).toDouble(), parser.value(QStringLiteral("only")).split(QLatin1Char(','))};
+    o = {parser.value(QStringLiteral("dir")),
+         number("photos"),
+         number("width"),
+         number("height"),
+         number("noise"),
+         number("small"),
+         number("small-kb"),
+         number("linear"),
+         number("linear-kb"),
+         number("previews"),
+         number("repeat"),
+         parser.value(QStringLiteral("idle")).toDouble(),
+         parser.value(QStringLiteral("only")).split(QLatin1Char(','))};
     o.repeat = std::max(1, o.repeat);
     return o;
 }

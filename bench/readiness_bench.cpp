@@ -96,9 +96,11 @@ int main(int argc, char** argv)
     const double settings = medianMs([&] { window.LoadSettings(); });
 
     QString count, usage;
-    const double find = medianMs([&] { count = shell(QStringLiteral("find '%1' -maxdepth 1 -type f | wc -l").arg(camera)); });
+    const double find =
+        medianMs([&] { count = shell(QStringLiteral("find '%1' -maxdepth 1 -type f | wc -l").arg(camera)); });
     const double du = medianMs([&] { usage = shell(QStringLiteral("du -sb '%1'").arg(camera)); });
-    std::printf("find | wc -l says %s, du -sb says %s (du counts the folder's own entries too)\n", qPrintable(count), qPrintable(usage.section(QLatin1Char('\t'), 0, 0)));
+    std::printf("find | wc -l says %s, du -sb says %s (du counts the folder's own entries too)\n", qPrintable(count),
+                qPrintable(usage.section(QLatin1Char('\t'), 0, 0)));
 
     std::printf("\nmedian of %d warm rounds, %d files:\n", kRounds, kFiles);
     std::printf("  Refresh1_Click (whole check)       %8.2f ms\n", check);

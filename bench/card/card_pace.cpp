@@ -47,8 +47,7 @@ double now()
 void sleepFor(double seconds)
 {
     timespec t{time_t(seconds), long((seconds - double(time_t(seconds))) * 1e9)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &t, &t) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &t, &t) == EINTR) {}
 }
 
 // One card, one stream: readers queue behind each other as on the device.
@@ -112,7 +111,7 @@ Card& card()
 
 bool isBlockDevice(int fd)
 {
-    struct stat st{};
+    struct stat st {};
     return fstat(fd, &st) == 0 && S_ISBLK(st.st_mode);
 }
 

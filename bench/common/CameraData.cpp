@@ -69,7 +69,8 @@ QByteArray withExif(const QByteArray& jpeg, const QByteArray& thumbnail, int num
 CameraPhoto cameraPhoto(QSize size, int noise)
 {
     const QImage scene = noisyScene(size, noise);
-    return {encodeJpeg(scene, 92), encodeJpeg(scene.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 85)};
+    return {encodeJpeg(scene, 92),
+            encodeJpeg(scene.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 85)};
 }
 
 void makeCameraJpegs(const QString& folder, int count, const CameraPhoto& photo)

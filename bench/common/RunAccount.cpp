@@ -32,9 +32,21 @@ private:
 class TimedFolder : public Folder {
 public:
     TimedFolder(std::unique_ptr<Folder> inner, RunAccount& account) : inner_(std::move(inner)), account_(account) {}
-    QStringList Files() override { const Timed t(account_, "Files"); return inner_->Files(); }
-    qint64 Count() override { const Timed t(account_, "Count"); return inner_->Count(); }
-    qint64 Size() override { const Timed t(account_, "Size"); return inner_->Size(); }
+    QStringList Files() override
+    {
+        const Timed t(account_, "Files");
+        return inner_->Files();
+    }
+    qint64 Count() override
+    {
+        const Timed t(account_, "Count");
+        return inner_->Count();
+    }
+    qint64 Size() override
+    {
+        const Timed t(account_, "Size");
+        return inner_->Size();
+    }
 
 private:
     std::unique_ptr<Folder> inner_;
@@ -45,10 +57,26 @@ class TimedCopy : public StagedCopy {
 public:
     TimedCopy(std::unique_ptr<StagedCopy> inner, RunAccount& account) : inner_(std::move(inner)), account_(account) {}
     qint64 size() const override { return inner_->size(); }
-    void verify(const CopyControl& control) override { const Timed t(account_, "verify"); inner_->verify(control); }
-    void publish(const QString& target) override { const Timed t(account_, "publish"); inner_->publish(target); }
-    void flushName() override { const Timed t(account_, "flushName"); inner_->flushName(); }
-    void deleteSource() override { const Timed t(account_, "deleteSource"); inner_->deleteSource(); }
+    void verify(const CopyControl& control) override
+    {
+        const Timed t(account_, "verify");
+        inner_->verify(control);
+    }
+    void publish(const QString& target) override
+    {
+        const Timed t(account_, "publish");
+        inner_->publish(target);
+    }
+    void flushName() override
+    {
+        const Timed t(account_, "flushName");
+        inner_->flushName();
+    }
+    void deleteSource() override
+    {
+        const Timed t(account_, "deleteSource");
+        inner_->deleteSource();
+    }
 
 private:
     std::unique_ptr<StagedCopy> inner_;
@@ -57,26 +85,61 @@ private:
 
 class TimedFileSystem : public FileSystem {
 public:
-    TimedFileSystem(std::shared_ptr<FileSystem> inner, RunAccount& account) : inner_(std::move(inner)), account_(account) {}
-    bool FolderExists(const QString& path) override { const Timed t(account_, "FolderExists"); return inner_->FolderExists(path); }
-    bool FileExists(const QString& path) override { const Timed t(account_, "FileExists"); return inner_->FileExists(path); }
+    TimedFileSystem(std::shared_ptr<FileSystem> inner, RunAccount& account)
+        : inner_(std::move(inner)), account_(account)
+    {
+    }
+    bool FolderExists(const QString& path) override
+    {
+        const Timed t(account_, "FolderExists");
+        return inner_->FolderExists(path);
+    }
+    bool FileExists(const QString& path) override
+    {
+        const Timed t(account_, "FileExists");
+        return inner_->FileExists(path);
+    }
     std::unique_ptr<Folder> GetFolder(const QString& path) override
     {
         const Timed t(account_, "GetFolder");
         return std::make_unique<TimedFolder>(inner_->GetFolder(path), account_);
     }
-    QString GetDriveName(const QString& path) override { const Timed t(account_, "GetDrive"); return inner_->GetDriveName(path); }
-    Drive GetDrive(const QString& driveName) override { const Timed t(account_, "GetDrive"); return inner_->GetDrive(driveName); }
-    void CreateFolder(const QString& path) override { const Timed t(account_, "CreateFolder"); inner_->CreateFolder(path); }
-    QByteArray FolderStamp(const QString& path) override { const Timed t(account_, "FolderStamp"); return inner_->FolderStamp(path); }
+    QString GetDriveName(const QString& path) override
+    {
+        const Timed t(account_, "GetDrive");
+        return inner_->GetDriveName(path);
+    }
+    Drive GetDrive(const QString& driveName) override
+    {
+        const Timed t(account_, "GetDrive");
+        return inner_->GetDrive(driveName);
+    }
+    void CreateFolder(const QString& path) override
+    {
+        const Timed t(account_, "CreateFolder");
+        inner_->CreateFolder(path);
+    }
+    QByteArray FolderStamp(const QString& path) override
+    {
+        const Timed t(account_, "FolderStamp");
+        return inner_->FolderStamp(path);
+    }
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
                                           const CopyControl& control) override
     {
         const Timed t(account_, "StageCopy");
         return std::make_unique<TimedCopy>(inner_->StageCopy(source, targetFolder, check, control), account_);
     }
-    std::unique_ptr<FolderHold> HoldFolder(const QString& path) override { const Timed t(account_, "HoldFolder"); return inner_->HoldFolder(path); }
-    void ClearLeftovers(const QString& folder) override { const Timed t(account_, "ClearLeftovers"); inner_->ClearLeftovers(folder); }
+    std::unique_ptr<FolderHold> HoldFolder(const QString& path) override
+    {
+        const Timed t(account_, "HoldFolder");
+        return inner_->HoldFolder(path);
+    }
+    void ClearLeftovers(const QString& folder) override
+    {
+        const Timed t(account_, "ClearLeftovers");
+        inner_->ClearLeftovers(folder);
+    }
 
 private:
     std::shared_ptr<FileSystem> inner_;
@@ -85,7 +148,10 @@ private:
 
 class TimedPictures : public PictureLoader {
 public:
-    TimedPictures(std::shared_ptr<PictureLoader> inner, RunAccount& account) : inner_(std::move(inner)), account_(account) {}
+    TimedPictures(std::shared_ptr<PictureLoader> inner, RunAccount& account)
+        : inner_(std::move(inner)), account_(account)
+    {
+    }
     QImage LoadPicture(const QString& path, QSize boxSize) override
     {
         const Timed t(account_, "LoadPicture");

@@ -10,9 +10,9 @@ const QString kLineBreak = QStringLiteral("\r\n");
 
 QString versionPrompt(const QString& startFolder)
 {
-    return QStringLiteral("Dit is versie: ") + kVersion + kLineBreak + QStringLiteral("Gestart vanaf: ") +
-           startFolder + kLineBreak + kLineBreak + QStringLiteral("Laatste versie te downloaden op:") +
-           kLineBreak + kDownloadPage + kLineBreak + kLineBreak + QStringLiteral("Laatste versie downloaden?");
+    return QStringLiteral("Dit is versie: ") + kVersion + kLineBreak + QStringLiteral("Gestart vanaf: ") + startFolder
+        + kLineBreak + kLineBreak + QStringLiteral("Laatste versie te downloaden op:") + kLineBreak + kDownloadPage
+        + kLineBreak + kLineBreak + QStringLiteral("Laatste versie downloaden?");
 }
 
 QString versionTitle() { return QStringLiteral("Zandrel ") + kVersion; }

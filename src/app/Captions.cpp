@@ -21,8 +21,8 @@ protected:
             return false;
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const auto* caption = static_cast<QWidget*>(watched);
-        if (mouse->button() == Qt::LeftButton && caption->rect().contains(mouse->position().toPoint()) &&
-            box_->isEnabled() && !box_->isHidden()) {
+        if (mouse->button() == Qt::LeftButton && caption->rect().contains(mouse->position().toPoint())
+            && box_->isEnabled() && !box_->isHidden()) {
             box_->setFocus(Qt::MouseFocusReason);
             box_->click();
         }

@@ -6,9 +6,9 @@ void Zandrel::DisableControls()
 {
     // Each step is tried even when an earlier one failed: this is the one place
     // that swallows errors, so a run or an edit can never start half-locked.
-    for (Control* control : {static_cast<Control*>(&start), static_cast<Control*>(&Refresh1),
-                             static_cast<Control*>(&sDel), static_cast<Control*>(&sAutodatum),
-                             static_cast<Control*>(&sSet)}) {
+    for (Control* control :
+         {static_cast<Control*>(&start), static_cast<Control*>(&Refresh1), static_cast<Control*>(&sDel),
+          static_cast<Control*>(&sAutodatum), static_cast<Control*>(&sSet)}) {
         try {
             control->setEnabled(false);
         } catch (...) {
@@ -24,10 +24,7 @@ void Zandrel::EnableControls()
     sSet.setEnabled(true);
 }
 
-void Zandrel::OpenFolder(const QString& path)
-{
-    platform_.launcher->Launch(QStringLiteral("explorer"), path);
-}
+void Zandrel::OpenFolder(const QString& path) { platform_.launcher->Launch(QStringLiteral("explorer"), path); }
 
 void Zandrel::Fotoboek_Click()
 {

@@ -53,10 +53,14 @@ void applyColours(QWidget* widget)
 QString lampWord(Colour colour)
 {
     switch (colour) {
-    case Green: return QStringLiteral("groen");
-    case Yellow: return QStringLiteral("geel");
-    case Red: return QStringLiteral("rood");
-    default: return QString();
+    case Green:
+        return QStringLiteral("groen");
+    case Yellow:
+        return QStringLiteral("geel");
+    case Red:
+        return QStringLiteral("rood");
+    default:
+        return QString();
     }
 }
 
@@ -86,10 +90,7 @@ void ColouredControl::setForeColor(Colour colour)
     applyColours(widget_);
 }
 
-Colour ColouredControl::BackColor() const
-{
-    return storedColour(widget_, "zandrelBackColor", SystemWindowColour);
-}
+Colour ColouredControl::BackColor() const { return storedColour(widget_, "zandrelBackColor", SystemWindowColour); }
 
 void ColouredControl::setBackColor(Colour colour)
 {

@@ -33,7 +33,7 @@ public:
     void setEnabled(bool enabled);
     bool Visible() const;  // the control's own flag, whether or not the window is shown
     void setVisible(bool visible);
-    void Refresh();        // repaint at once
+    void Refresh();  // repaint at once
     QWidget* widget() const { return widget_; }
 
 protected:

@@ -10,7 +10,7 @@ namespace zandrel {
 // (src/app/resources/layout.tsv), which the tests read too.
 struct LayoutRow {
     QString name;
-    QString kind;  // label, status, text, check, button, picture, progress, image or line
+    QString kind;                  // label, status, text, check, button, picture, progress, image or line
     int left, top, width, height;  // twips within the client area
     QString caption;
 

@@ -6,10 +6,7 @@
 
 namespace zandrel {
 
-PictureButton::PictureButton(const QImage& picture, QWidget* parent)
-    : QPushButton(parent), picture_(picture)
-{
-}
+PictureButton::PictureButton(const QImage& picture, QWidget* parent) : QPushButton(parent), picture_(picture) {}
 
 void PictureButton::paintEvent(QPaintEvent*)
 {

@@ -7,10 +7,7 @@
 
 namespace zandrel {
 
-StatusLabel::StatusLabel(QWidget* parent) : QLabel(parent)
-{
-    setTextFormat(Qt::PlainText);
-}
+StatusLabel::StatusLabel(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
 
 QString StatusLabel::shownText() const
 {

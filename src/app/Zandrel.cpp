@@ -129,12 +129,15 @@ QWidget* line(QWidget* parent, const LayoutRow& row)
 QWidget* build(QWidget* parent, const LayoutRow& row)
 {
     using Builder = QWidget* (*)(QWidget*, const LayoutRow&);
-    static const QHash<QString, Builder> builders = {
-        {QStringLiteral("label"), label},      {QStringLiteral("status"), statusLabel},
-        {QStringLiteral("text"), textBox},     {QStringLiteral("check"), checkBox},
-        {QStringLiteral("button"), button},    {QStringLiteral("picture"), pictureButton},
-        {QStringLiteral("progress"), progressBar}, {QStringLiteral("image"), image},
-        {QStringLiteral("line"), line}};
+    static const QHash<QString, Builder> builders = {{QStringLiteral("label"), label},
+                                                     {QStringLiteral("status"), statusLabel},
+                                                     {QStringLiteral("text"), textBox},
+                                                     {QStringLiteral("check"), checkBox},
+                                                     {QStringLiteral("button"), button},
+                                                     {QStringLiteral("picture"), pictureButton},
+                                                     {QStringLiteral("progress"), progressBar},
+                                                     {QStringLiteral("image"), image},
+                                                     {QStringLiteral("line"), line}};
     const Builder builder = builders.value(row.kind);
     if (!builder)
         qFatal("Unknown kind of control in the window layout: %s", qPrintable(row.kind));
@@ -201,8 +204,8 @@ Zandrel::Zandrel(Platform platform, QWidget* parent) : QWidget(parent), platform
 {
     setObjectName(QStringLiteral("Zandrel"));
     setWindowTitle(QStringLiteral("Zandrel"));
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(zandrelIcon());
     setFont(dialogFont());
     setFixedSize(8625 / kTwipsPerPixel, 5370 / kTwipsPerPixel);
@@ -284,8 +287,8 @@ void Zandrel::runHandler(void (Zandrel::*handler)())
 
 void Zandrel::reportFailure(const QString& what)
 {
-    platform_.messageBox->Show(QStringLiteral("Dit kon niet worden afgemaakt:\r\n") + what,
-                               MB_OK | MB_ICONERROR, QStringLiteral("Zandrel"));
+    platform_.messageBox->Show(QStringLiteral("Dit kon niet worden afgemaakt:\r\n") + what, MB_OK | MB_ICONERROR,
+                               QStringLiteral("Zandrel"));
 }
 
 void Zandrel::closeEvent(QCloseEvent* event)

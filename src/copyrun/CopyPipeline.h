@@ -85,14 +85,14 @@ private:
     const std::function<void()> wake_;
 
     mutable std::mutex mutex_;
-    std::condition_variable room_;  // for the reader: a copy was taken
-    std::condition_variable work_;  // for the verifiers: a copy was staged, or reading ended
+    std::condition_variable room_;       // for the reader: a copy was taken
+    std::condition_variable work_;       // for the verifiers: a copy was staged, or reading ended
     std::condition_variable flushWork_;  // for the flusher: a name to flush
     std::deque<std::packaged_task<void()>> toFlush_;
     std::vector<Item> items_;
     std::deque<qsizetype> toVerify_;
     bool readingDone_ = false;
-    bool closing_ = false;  // the window takes no more copies from this pipeline
+    bool closing_ = false;   // the window takes no more copies from this pipeline
     int ahead_ = 0;          // copies staged and not yet taken
     qint64 aheadBytes_ = 0;  // their size
 

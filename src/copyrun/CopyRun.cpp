@@ -25,8 +25,7 @@ namespace {
 // gate holds clicks and keys for the file's one pass of pending events, and
 // timers wait for it too. User input is not left out here: the window system
 // would park it, the close among it, where that pass might not find it.
-constexpr QEventLoop::ProcessEventsFlags kWhileWaiting =
-    QEventLoop::X11ExcludeTimers | QEventLoop::WaitForMoreEvents;
+constexpr QEventLoop::ProcessEventsFlags kWhileWaiting = QEventLoop::X11ExcludeTimers | QEventLoop::WaitForMoreEvents;
 
 // Waits until done(), calling meanwhile() after every pass of events.
 template <typename Done, typename Meanwhile>
@@ -44,7 +43,8 @@ void waitUntil(Done done, Meanwhile meanwhile)
 // Called from the copy's threads: ends the window's wait for more events.
 void wakeWindow()
 {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
 }
 
 }  // namespace

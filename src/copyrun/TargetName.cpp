@@ -33,8 +33,7 @@ QString numberedName(const QString& name, int number)
     return stem + QLatin1Char('-') + QString::number(number) + extension;
 }
 
-std::optional<TargetName> freeTargetName(FileSystem& fileSystem, const QString& folder, const QString& name,
-                                         int first)
+std::optional<TargetName> freeTargetName(FileSystem& fileSystem, const QString& folder, const QString& name, int first)
 {
     for (int number = first; number <= kLastTargetNumber; ++number) {
         const QString candidate = joinPath(folder, numberedName(name, number));

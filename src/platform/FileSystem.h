@@ -26,8 +26,8 @@ inline QString joinPath(const QString& folder, const QString& name) { return fol
 inline QString absoluteFolder(const QString& path) { return QDir::current().absoluteFilePath(path); }
 
 struct Drive {
-    qint64 freespace = 0;   // bytes an ordinary user may still write
-    QString driveletter;    // what the user knows the drive by: label or mount point
+    qint64 freespace = 0;  // bytes an ordinary user may still write
+    QString driveletter;   // what the user knows the drive by: label or mount point
 };
 
 // A folder as the file system finds it when asked; every call looks afresh.
@@ -59,13 +59,17 @@ public:
     virtual void CreateFolder(const QString& path) = 0;
     // Something that changes whenever an entry of the folder is added, removed
     // or renamed; empty when the file system cannot tell.
-    virtual QByteArray FolderStamp(const QString& path) { (void)path; return QByteArray(); }
+    virtual QByteArray FolderStamp(const QString& path)
+    {
+        (void)path;
+        return QByteArray();
+    }
     // The work on a camera file's contents, which may run on another thread;
     // the copy is then checked and published through what this gives back,
     // never replacing a file and never leaving a partial one under a photo's
     // name. Throws PlatformError when the copy cannot be made.
-    virtual std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder,
-                                                  CopyCheck check, const CopyControl& control) = 0;
+    virtual std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
+                                                  const CopyControl& control) = 0;
     // Opens the folder that copies are about to go into once and keeps it
     // open while the hold lives (the readiness check before every run has
     // cleared what dead runs left there): StageCopy into the same folder text

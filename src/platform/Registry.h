@@ -18,8 +18,7 @@ public:
     virtual ~Registry() = default;
     virtual bool CheckAccess(std::uint32_t hive, const QString& key, std::uint16_t required) = 0;
     virtual void CreateKey(std::uint32_t hive, const QString& key) = 0;
-    virtual void SetStringValue(std::uint32_t hive, const QString& key, const QString& name,
-                                const QString& value) = 0;
+    virtual void SetStringValue(std::uint32_t hive, const QString& key, const QString& name, const QString& value) = 0;
     // No value (missing key or value) is std::nullopt; expandable strings come expanded.
     virtual std::optional<QString> GetExpandedStringValue(std::uint32_t hive, const QString& key,
                                                           const QString& name) = 0;

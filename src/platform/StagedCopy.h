@@ -16,14 +16,14 @@ public:
 };
 
 enum class CopyCheck {
-    Plain,         // the source stays: a fast copy, flushed before it takes a photo's name
-    VerifiedOnDisk // the source will be deleted: flush, read back and compare first
+    Plain,          // the source stays: a fast copy, flushed before it takes a photo's name
+    VerifiedOnDisk  // the source will be deleted: flush, read back and compare first
 };
 
 // What the work on a file's contents listens to while it runs off the window's
 // thread: a stop asked for, and where it has got to.
 struct CopyControl {
-    const std::atomic<bool>* cancelled = nullptr;       // looked at between chunks
+    const std::atomic<bool>* cancelled = nullptr;             // looked at between chunks
     std::function<void(qint64 done, qint64 total)> progress;  // bytes; called from the working thread
     bool stopped() const { return cancelled && cancelled->load(std::memory_order_relaxed); }
 };

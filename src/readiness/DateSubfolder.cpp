@@ -10,9 +10,9 @@ namespace {
 
 QString monthName(int month)
 {
-    static const std::array<const char*, 12> names = {
-        "Januari", "Februari", "Maart",   "April",   "Mei",      "Juni",
-        "Juli",    "Augustus", "September", "Oktober", "November", "December"};
+    static const std::array<const char*, 12> names = {"Januari",   "Februari", "Maart",    "April",
+                                                      "Mei",       "Juni",     "Juli",     "Augustus",
+                                                      "September", "Oktober",  "November", "December"};
     if (month < 1 || month > 12)
         return QStringLiteral("Cannot determine date");
     return QString::fromLatin1(names[size_t(month - 1)]);
@@ -20,10 +20,7 @@ QString monthName(int month)
 
 }  // namespace
 
-QString dateSubfolderName(int year, int month)
-{
-    return QString::number(year) + QLatin1Char(' ') + monthName(month);
-}
+QString dateSubfolderName(int year, int month) { return QString::number(year) + QLatin1Char(' ') + monthName(month); }
 
 void Zandrel::sAutodatum_Click()
 {

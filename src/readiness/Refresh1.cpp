@@ -46,8 +46,8 @@ Verdict checkRoom(Zandrel& w, FileSystem& fs)
     const Drive drive = photoDrive(w, fs);
     const double free = drive.freespace / 1024.0 / 1000.0;
     if (free - w.sMB.Caption().toDouble() < kRoomToSpare) {
-        w.Message.setCaption(QStringLiteral("Schijf ") + drive.driveletter +
-                             QStringLiteral(": heeft te weinig ruimte"));
+        w.Message.setCaption(QStringLiteral("Schijf ") + drive.driveletter
+                             + QStringLiteral(": heeft te weinig ruimte"));
         return Blocked;
     }
     return Ready;

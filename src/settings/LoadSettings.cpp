@@ -14,10 +14,10 @@ QString shownPath(const std::optional<QString>& stored)
 
 void takeOverOlderFolders(Zandrel& w, Registry& older)
 {
-    w.Cpath.setText(shownPath(older.GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::OlderKey,
-                                                           settings::OlderSourceValue)));
-    w.Fpath.setText(shownPath(older.GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::OlderKey,
-                                                           settings::OlderDestinationValue)));
+    w.Cpath.setText(
+        shownPath(older.GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::OlderKey, settings::OlderSourceValue)));
+    w.Fpath.setText(shownPath(
+        older.GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::OlderKey, settings::OlderDestinationValue)));
     {
         const auto registry = w.platform().registry->Connect();
         // What the boxes now show is stored, placeholder and all.
@@ -47,12 +47,12 @@ void writeFirstRunSettings(Zandrel& w)
 void readBackSettings(Zandrel& w)
 {
     const auto registry = w.platform().registry->Connect();
-    w.Cpath.setText(shownPath(registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::Key,
-                                                               settings::SourceValue)));
-    w.Fpath.setText(shownPath(registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::Key,
-                                                               settings::DestinationValue)));
-    const auto open = registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::Key,
-                                                       settings::OpenAfterwardsValue);
+    w.Cpath.setText(
+        shownPath(registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::SourceValue)));
+    w.Fpath.setText(
+        shownPath(registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::DestinationValue)));
+    const auto open =
+        registry->GetExpandedStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::OpenAfterwardsValue);
     w.sOpen.setValue(open == QStringLiteral("0") ? 0 : 1);
 }
 
@@ -74,8 +74,8 @@ std::unique_ptr<Registry> connectOrShowUnknown(Zandrel& w)
 
 void Zandrel::LoadSettings()
 {
-    const bool settingsExist = connectOrShowUnknown(*this)->CheckAccess(HKEY_LOCAL_MACHINE, settings::Key,
-                                                                         KEY_QUERY_VALUE);
+    const bool settingsExist =
+        connectOrShowUnknown(*this)->CheckAccess(HKEY_LOCAL_MACHINE, settings::Key, KEY_QUERY_VALUE);
     const bool editing = sSet.Value() != 0;
     Cpath.setEnabled(editing);
     Fpath.setEnabled(editing);

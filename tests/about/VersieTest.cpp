@@ -24,9 +24,10 @@ TEST(Versie, PromptTitleAndFlags)
     t.window->Versie_Click();
     ASSERT_EQ(t.messageBox->shown.size(), 1u);
     const ShownBox& box = t.messageBox->shown.front();
-    EXPECT_EQ(box.prompt, QStringLiteral("Dit is versie: 1.0.8\r\nGestart vanaf: ") + QDir::currentPath() +
-                              QStringLiteral("\r\n\r\nLaatste versie te downloaden op:\r\n") + kDownloadPage +
-                              QStringLiteral("\r\n\r\nLaatste versie downloaden?"));
+    EXPECT_EQ(box.prompt,
+              QStringLiteral("Dit is versie: 1.0.8\r\nGestart vanaf: ") + QDir::currentPath()
+                  + QStringLiteral("\r\n\r\nLaatste versie te downloaden op:\r\n") + kDownloadPage
+                  + QStringLiteral("\r\n\r\nLaatste versie downloaden?"));
     EXPECT_TRUE(box.prompt.contains(QStringLiteral("Foto's van mij")));
     EXPECT_EQ(box.prompt.split(QStringLiteral("\r\n")).size(), 7);
     EXPECT_EQ(box.title, QStringLiteral("Zandrel 1.0.8"));
@@ -109,10 +110,10 @@ TEST(Versie, ClickedDuringARunTheRunWaitsForTheAnswerAndGoesOn)
     QWidget* versie = w.Versie.widget();
     const QPointF centre = QRectF(versie->rect()).center();
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-        QCoreApplication::postEvent(versie, new QMouseEvent(type, centre, versie->mapToGlobal(centre), Qt::LeftButton,
-                                                            type == QEvent::MouseButtonPress ? Qt::LeftButton
-                                                                                             : Qt::NoButton,
-                                                            Qt::NoModifier));
+        QCoreApplication::postEvent(versie,
+                                    new QMouseEvent(type, centre, versie->mapToGlobal(centre), Qt::LeftButton,
+                                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                                    Qt::NoModifier));
     w.start.click();
 
     ASSERT_EQ(t.messageBox->shown.size(), 1u);

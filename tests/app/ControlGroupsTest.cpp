@@ -7,10 +7,7 @@
 namespace zandrel::test {
 namespace {
 
-std::vector<Control*> lockedGroup(Zandrel& w)
-{
-    return {&w.start, &w.Refresh1, &w.sDel, &w.sAutodatum, &w.sSet};
-}
+std::vector<Control*> lockedGroup(Zandrel& w) { return {&w.start, &w.Refresh1, &w.sDel, &w.sAutodatum, &w.sSet}; }
 
 TEST(ControlGroups, UnlockingNeverEnablesStart)
 {

@@ -27,10 +27,15 @@ namespace {
 // The widget class that each kind of the layout table stands for.
 const char* widgetClass(const QString& kind)
 {
-    static const QHash<QString, const char*> classes = {
-        {"label", "QLabel"},           {"status", "zandrel::StatusLabel"},    {"text", "QLineEdit"},
-        {"check", "QCheckBox"},        {"button", "QPushButton"},             {"picture", "zandrel::PictureButton"},
-        {"progress", "QProgressBar"},  {"image", "QLabel"},                   {"line", "QFrame"}};
+    static const QHash<QString, const char*> classes = {{"label", "QLabel"},
+                                                        {"status", "zandrel::StatusLabel"},
+                                                        {"text", "QLineEdit"},
+                                                        {"check", "QCheckBox"},
+                                                        {"button", "QPushButton"},
+                                                        {"picture", "zandrel::PictureButton"},
+                                                        {"progress", "QProgressBar"},
+                                                        {"image", "QLabel"},
+                                                        {"line", "QFrame"}};
     return classes.value(kind, "unknown kind");
 }
 
@@ -129,9 +134,9 @@ TEST(Window, TabOrderSkipsLabelsImageLineAndBar)
         if (next->focusPolicy() != Qt::NoFocus)
             chain.push_back(next);
     EXPECT_EQ(chain, expected);
-    for (Control* c : {static_cast<Control*>(&w.Message), static_cast<Control*>(&w.Image1),
-                       static_cast<Control*>(&w.ProgressBar), static_cast<Control*>(&w.Line1),
-                       static_cast<Control*>(&w.Stoplicht)})
+    for (Control* c :
+         {static_cast<Control*>(&w.Message), static_cast<Control*>(&w.Image1), static_cast<Control*>(&w.ProgressBar),
+          static_cast<Control*>(&w.Line1), static_cast<Control*>(&w.Stoplicht)})
         EXPECT_EQ(c->widget()->focusPolicy(), Qt::NoFocus) << c->widget()->objectName().toStdString();
 }
 
@@ -281,8 +286,8 @@ double contrast(const QImage& image)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            const double l = 0.2126 * c.redF() * c.redF() + 0.7152 * c.greenF() * c.greenF() +
-                             0.0722 * c.blueF() * c.blueF();
+            const double l = 0.2126 * c.redF() * c.redF() + 0.7152 * c.greenF() * c.greenF()
+                + 0.0722 * c.blueF() * c.blueF();
             low = std::min(low, l);
             high = std::max(high, l);
         }

@@ -19,7 +19,9 @@ namespace {
 class FakeCopies : public ForwardingFileSystem {
 public:
     explicit FakeCopies(std::function<void(const QString& source, const char* step)> injected = {})
-        : fault(std::move(injected)) {}
+        : fault(std::move(injected))
+    {
+    }
     std::unique_ptr<StagedCopy> StageCopy(const QString& source, const QString&, CopyCheck,
                                           const CopyControl&) override;
     const std::function<void(const QString& source, const char* step)> fault;
@@ -47,8 +49,7 @@ private:
     QString source_;
 };
 
-std::unique_ptr<StagedCopy> FakeCopies::StageCopy(const QString& source, const QString&, CopyCheck,
-                                                  const CopyControl&)
+std::unique_ptr<StagedCopy> FakeCopies::StageCopy(const QString& source, const QString&, CopyCheck, const CopyControl&)
 {
     if (fault)
         fault(source, "stage");

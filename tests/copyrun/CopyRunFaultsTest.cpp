@@ -103,10 +103,13 @@ TEST(CopyRunFaults, ClosingDuringALargeFileEndsAtOnceAndKeepsItsCameraFile)
         if (!source.endsWith("b.MOV"))
             return;
         if (done == 4 << 20)
-            QMetaObject::invokeMethod(&context, [&] {
-                sinceClose.start();
-                f.window().close();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &context,
+                [&] {
+                    sinceClose.start();
+                    f.window().close();
+                },
+                Qt::QueuedConnection);
         QThread::msleep(100);
     };
     f.run();

@@ -1,6 +1,5 @@
 #include "copyrun/CopyRunSupport.h"
 
-
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -54,7 +53,7 @@ TEST(CopyRunProgress, EndsGreenWithTheCheckRedoneAndTheFolderOpened)
     EXPECT_EQ(f.window().Stoplicht.BackColor(), Green);
     EXPECT_EQ(f.window().procent.Caption(), "");  // the check at the end clears it
     EXPECT_TRUE(f.window().Image1.Picture().isNull());
-    EXPECT_TRUE(f.window().start.Enabled());      // camera kept: ready for another run
+    EXPECT_TRUE(f.window().start.Enabled());  // camera kept: ready for another run
     for (Control* c : {static_cast<Control*>(&f.window().Refresh1), static_cast<Control*>(&f.window().sDel),
                        static_cast<Control*>(&f.window().sAutodatum), static_cast<Control*>(&f.window().sSet)})
         EXPECT_TRUE(c->Enabled());
@@ -279,7 +278,9 @@ TEST(CopyRunPreview, ShowsTheCopyOfJpgFilesAndClearsForOthers)
     f.cameraFile("f.jpeg", smallJpeg(Qt::green));
     ShownPictures shown(f.window().Image1);
     f.run();
-    EXPECT_EQ(f.loader->paths, QStringList({joinPath(f.target(), "a-1.JPG"), joinPath(f.target(), "c.Jpg"), joinPath(f.target(), "e.jpg")}));
+    EXPECT_EQ(
+        f.loader->paths,
+        QStringList({joinPath(f.target(), "a-1.JPG"), joinPath(f.target(), "c.Jpg"), joinPath(f.target(), "e.jpg")}));
     EXPECT_EQ(shown.states, std::vector<bool>({false, true, false, true, false, true, false}));
 }
 
@@ -308,7 +309,8 @@ TEST(CopyRunPreview, UntickedLeavesThePictureAlone)
     std::vector<QSize> shownInEachPass;
     QTimer eachPass;
     eachPass.setInterval(0);
-    QObject::connect(&eachPass, &QTimer::timeout, [&] { shownInEachPass.push_back(f.window().Image1.Picture().size()); });
+    QObject::connect(&eachPass, &QTimer::timeout,
+                     [&] { shownInEachPass.push_back(f.window().Image1.Picture().size()); });
     eachPass.start();
     f.run();
     eachPass.stop();
@@ -317,7 +319,6 @@ TEST(CopyRunPreview, UntickedLeavesThePictureAlone)
     EXPECT_EQ(shownInEachPass, std::vector<QSize>(shownInEachPass.size(), QSize(8, 8)));
     EXPECT_TRUE(f.loader->paths.isEmpty());
 }
-
 
 // Waits on the copy's thread until flag is raised, or gives up after a few seconds.
 void waitFor(const std::atomic<bool>& flag)
@@ -345,7 +346,9 @@ TEST(CopyRunOverlap, TheCardReadsAheadWhileEachCameraFileGoesOnlyAfterItsOwnCopy
     OverlapFixture f(std::make_shared<HookedFileSystem>());
     // The first copy's check waits until the card streams the third file.
     std::atomic<bool> thirdStaged{false};
-    f.fs->whileStaging = [&](const QString& source) { thirdStaged = thirdStaged || source.endsWith(kPathSeparator + QStringLiteral("3.dat")); };
+    f.fs->whileStaging = [&](const QString& source) {
+        thirdStaged = thirdStaged || source.endsWith(kPathSeparator + QStringLiteral("3.dat"));
+    };
     f.fs->whileVerifying = [&](const QString& source) {
         if (source.endsWith(kPathSeparator + QStringLiteral("1.dat")))
             waitFor(thirdStaged);
@@ -372,7 +375,9 @@ TEST(CopyRunOverlap, AFailureStopsAtItsFileAndWhatWasReadAheadLeavesNothing)
 {
     OverlapFixture f(std::make_shared<HookedFileSystem>());
     std::atomic<bool> sixthStaged{false};
-    f.fs->whileStaging = [&](const QString& source) { sixthStaged = sixthStaged || source.endsWith(kPathSeparator + QStringLiteral("6.dat")); };
+    f.fs->whileStaging = [&](const QString& source) {
+        sixthStaged = sixthStaged || source.endsWith(kPathSeparator + QStringLiteral("6.dat"));
+    };
     f.fs->whileVerifying = [&](const QString& source) {
         if (!source.endsWith(kPathSeparator + QStringLiteral("3.dat")))
             return;
@@ -401,10 +406,10 @@ void clickOn(QWidget* widget)
 {
     const QPointF at(6, widget->height() / 2);
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-        QCoreApplication::postEvent(widget, new QMouseEvent(type, at, widget->mapToGlobal(at), Qt::LeftButton,
-                                                            type == QEvent::MouseButtonPress ? Qt::LeftButton
-                                                                                             : Qt::NoButton,
-                                                            Qt::NoModifier));
+        QCoreApplication::postEvent(widget,
+                                    new QMouseEvent(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                                    Qt::NoModifier));
 }
 
 TEST(CopyRunEvents, AClickDuringALongCopyWaitsForTheFilesEventPassWhileTheWindowKeepsAnswering)
@@ -423,7 +428,8 @@ TEST(CopyRunEvents, AClickDuringALongCopyWaitsForTheFilesEventPassWhileTheWindow
         copying = true;
         clickOn(f.window().sPreview.widget());
         // What the desktop asks meanwhile is answered at once.
-        QMetaObject::invokeMethod(&context, [&] { answeredWhileCopying = copying; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &context, [&] { answeredWhileCopying = copying; }, Qt::QueuedConnection);
         QThread::msleep(300);
         copying = false;
     };

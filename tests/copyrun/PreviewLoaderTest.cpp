@@ -60,7 +60,10 @@ QByteArray halves(QSize size)
 
 QColor centre(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
 
-bool near(QColor a, QColor b) { return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 40; }
+bool near(QColor a, QColor b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) < 40;
+}
 
 struct LoaderFixture {
     QImage load(const QByteArray& bytes, const QString& name = QStringLiteral("photo.jpg"))
@@ -76,7 +79,8 @@ TEST(PreviewLoader, ShowsTheEmbeddedThumbnailRatherThanTheImage)
 {
     LoaderFixture f;
     for (const QString& name : {QStringLiteral("photo.jpg"), QStringLiteral("写真/IMG ü 😀.jpg")}) {
-        const QImage shown = f.load(withThumbnail(smallJpeg(Qt::green, {640, 480}), smallJpeg(Qt::red, {160, 120})), name);
+        const QImage shown =
+            f.load(withThumbnail(smallJpeg(Qt::green, {640, 480}), smallJpeg(Qt::red, {160, 120})), name);
         EXPECT_EQ(shown.size(), QSize(160, 120)) << qPrintable(name);
         EXPECT_TRUE(near(centre(shown), Qt::red)) << qPrintable(name);
     }
@@ -85,8 +89,8 @@ TEST(PreviewLoader, ShowsTheEmbeddedThumbnailRatherThanTheImage)
 TEST(PreviewLoader, DecodesAJpegWithoutThumbnailAtTheBoxSize)
 {
     LoaderFixture f;
-    for (const QByteArray& jpeg : {smallJpeg(Qt::green, {640, 480}),
-                                   withThumbnail(smallJpeg(Qt::green, {640, 480}), "broken thumbnail")}) {
+    for (const QByteArray& jpeg :
+         {smallJpeg(Qt::green, {640, 480}), withThumbnail(smallJpeg(Qt::green, {640, 480}), "broken thumbnail")}) {
         const QImage shown = f.load(jpeg);
         EXPECT_EQ(shown.size(), kBox);
         EXPECT_TRUE(near(centre(shown), Qt::green));

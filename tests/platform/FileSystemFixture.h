@@ -55,7 +55,10 @@ protected:
         QDir().mkpath(photos());
     }
     QString camera() const { return dir.filePath(QStringLiteral("camera")); }
-    virtual QString photos() const { return photosRoot.isEmpty() ? dir.filePath(QStringLiteral("foto's")) : photosRoot; }
+    virtual QString photos() const
+    {
+        return photosRoot.isEmpty() ? dir.filePath(QStringLiteral("foto's")) : photosRoot;
+    }
     QString inCamera(const QString& name) const { return camera() + QLatin1Char('/') + name; }
     QString inPhotos(const QString& name) const { return photos() + QLatin1Char('/') + name; }
 

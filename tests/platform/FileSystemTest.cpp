@@ -21,9 +21,9 @@ TEST_F(FileSystemTest, ExistsAnswersFalseForWhatIsNoPath)
 {
     const QString photo = file(QStringLiteral("foto.jpg"));
     const QString camera = folder(QStringLiteral("camera"));
-    for (const QString& text : {QString(), QStringLiteral("Unknown"), path(QStringLiteral("weg")),
-                                photo + QStringLiteral("/binnen"), QStringLiteral("::*?<>|"),
-                                path(QString(300, QLatin1Char('a'))), QStringLiteral("\n")}) {
+    for (const QString& text :
+         {QString(), QStringLiteral("Unknown"), path(QStringLiteral("weg")), photo + QStringLiteral("/binnen"),
+          QStringLiteral("::*?<>|"), path(QString(300, QLatin1Char('a'))), QStringLiteral("\n")}) {
         EXPECT_FALSE(fs.FileExists(text)) << qPrintable(text);
         EXPECT_FALSE(fs.FolderExists(text)) << qPrintable(text);
     }

@@ -45,7 +45,8 @@ TEST_P(SafeCopyTest, ReportsWhatCannotBeCopiedAndWhere)
         FAIL() << "a missing source was copied";
     } catch (const PlatformError& error) {
         // What and where, then the system's own reason, in its own words.
-        const QString what = QStringLiteral("Kan '%1' niet kopiëren naar '%2': ").arg(inCamera(QStringLiteral("weg.jpg")), photos());
+        const QString what =
+            QStringLiteral("Kan '%1' niet kopiëren naar '%2': ").arg(inCamera(QStringLiteral("weg.jpg")), photos());
         EXPECT_TRUE(error.text().startsWith(what) && error.text().size() > what.size()) << error.what();
     }
     EXPECT_THROW(copyLikeTheRun(fs, source, inPhotos(QStringLiteral("weg")), QStringLiteral("a.jpg"), GetParam()),

@@ -51,13 +51,19 @@ struct Trial {
     long cutAt = 0;               // 0: no cut
     quint32 prefixSeed = 0;       // 0: only what was flushed survives
     quint32 filesSeed = 1;
-    bool remount = false;         // the next run on the file system again, else on a plain folder
+    bool remount = false;  // the next run on the file system again, else on a plain folder
 
     QString text() const
     {
         return QStringLiteral("layout=%1 emptying=%2 fat=%3 subfolder=%4 cut=%5 prefix=%6 files=%7 remount=%8")
-            .arg(int(layout)).arg(int(emptying)).arg(int(fat)).arg(int(subfolderExists)).arg(cutAt)
-            .arg(prefixSeed).arg(filesSeed).arg(int(remount));
+            .arg(int(layout))
+            .arg(int(emptying))
+            .arg(int(fat))
+            .arg(int(subfolderExists))
+            .arg(cutAt)
+            .arg(prefixSeed)
+            .arg(filesSeed)
+            .arg(int(remount));
     }
     static Trial parse(const QString& text)
     {
@@ -241,7 +247,8 @@ private:
                            trial, true);
         if (!disk.mounted())
             return QStringLiteral("powercut_fs did not mount: ") + disk.unmount();
-        const QString first = copyRun(placesOn(trial.layout, joinPath(root, QStringLiteral("disk")), root), trial.emptying);
+        const QString first =
+            copyRun(placesOn(trial.layout, joinPath(root, QStringLiteral("disk")), root), trial.emptying);
         const QString said = disk.unmount();
         if (qEnvironmentVariableIsSet("POWERCUT_VERBOSE"))
             std::printf("%s | %s | %s\n", qPrintable(trial.text()), qPrintable(said.simplified()), qPrintable(first));
@@ -268,7 +275,8 @@ private:
         const std::map<QString, QByteArray> camera = filesIn(survivor.camera);
         const auto any = [&](auto test) { return std::any_of(target.begin(), target.end(), test); };
         seen.withTemporaryFiles += any([](const auto& file) { return file.first.startsWith(QLatin1Char('.')); });
-        seen.withClaims += any([](const auto& file) { return !file.first.startsWith(QLatin1Char('.')) && isClaim(file.second); });
+        seen.withClaims +=
+            any([](const auto& file) { return !file.first.startsWith(QLatin1Char('.')) && isClaim(file.second); });
         seen.withCameraFilesMoved += camera.size() < originals.size();
     }
 
@@ -416,8 +424,8 @@ TEST_F(PowerCut, EveryCameraFileSurvivesWholeAndTheNextRunCompletes)
         cuts += cut;
     }
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("seed %u: %d trials, %d cuts with their survivors checked, %d failures, %.0f s\n", seed, trials,
-                cuts, failures, seconds);
+    std::printf("seed %u: %d trials, %d cuts with their survivors checked, %d failures, %.0f s\n", seed, trials, cuts,
+                failures, seconds);
     std::printf("survivors with temporary files %d, with claims under a photo's name %d, with camera files moved %d\n",
                 campaign->seen.withTemporaryFiles, campaign->seen.withClaims, campaign->seen.withCameraFilesMoved);
 }

@@ -43,8 +43,8 @@ struct Node {
     bool dir = false;
     mode_t mode = 0644;
     timespec mtime{};
-    std::string data;                              // a file's bytes
-    std::map<std::string, fuse_ino_t> entries;     // a folder's names
+    std::string data;                           // a file's bytes
+    std::map<std::string, fuse_ino_t> entries;  // a folder's names
     nlink_t links = 0;
 };
 
@@ -60,14 +60,14 @@ struct NameChange {
 // One change as the kernel passed it on.
 struct Change {
     enum Kind { Names, Write, Truncate, Attributes } kind = Names;
-    fuse_ino_t ino = 0;                        // the file of a data change
-    std::vector<NameChange> names;             // applied together, as a rename is
-    std::optional<Node> born;                  // what a create or mkdir made, before its data
-    off_t offset = 0;                          // Write: where; Truncate: the new size
+    fuse_ino_t ino = 0;             // the file of a data change
+    std::vector<NameChange> names;  // applied together, as a rename is
+    std::optional<Node> born;       // what a create or mkdir made, before its data
+    off_t offset = 0;               // Write: where; Truncate: the new size
     std::string bytes;
     std::optional<mode_t> mode;
     std::optional<timespec> mtime;
-    std::set<fuse_ino_t> unflushedFolders;     // Names: durable once these are all flushed
+    std::set<fuse_ino_t> unflushedFolders;  // Names: durable once these are all flushed
     bool durable = false;
 };
 
@@ -83,8 +83,8 @@ constexpr size_t kBlock = 4096;
 class PowerCutFs {
 public:
     bool fat = false;
-    long cutAt = 0;            // 0: never
-    unsigned prefixSeed = 0;   // 0: nothing unflushed survives
+    long cutAt = 0;           // 0: never
+    unsigned prefixSeed = 0;  // 0: nothing unflushed survives
 
     void load(const std::filesystem::path& backing) { loadFolder(backing, FUSE_ROOT_ID); }
 
@@ -210,7 +210,8 @@ public:
     {
         Tree survived = initial_;
         size_t volatileKept = 0;
-        size_t volatileCount = size_t(std::count_if(log_.begin(), log_.end(), [](const Change& c) { return !c.durable; }));
+        size_t volatileCount =
+            size_t(std::count_if(log_.begin(), log_.end(), [](const Change& c) { return !c.durable; }));
         if (!cut_) {
             volatileKept = volatileCount;
         } else if (prefixSeed != 0) {
@@ -644,7 +645,8 @@ void onReaddir(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_
     size_t used = 0;
     for (size_t at = size_t(offset); at < listing.entries.size(); ++at) {
         const auto& [name, info] = listing.entries[at];
-        const size_t need = fuse_add_direntry(req, buffer.data() + used, size - used, name.c_str(), &info, off_t(at + 1));
+        const size_t need =
+            fuse_add_direntry(req, buffer.data() + used, size - used, name.c_str(), &info, off_t(at + 1));
         if (need > size - used)
             break;
         used += need;

@@ -54,8 +54,7 @@ public:
 private:
     class WatchedFolder : public Folder {
     public:
-        WatchedFolder(std::unique_ptr<Folder> real, TunableFileSystem& owner)
-            : real_(std::move(real)), owner_(owner) {}
+        WatchedFolder(std::unique_ptr<Folder> real, TunableFileSystem& owner) : real_(std::move(real)), owner_(owner) {}
         QStringList Files() override { return real_->Files(); }
         qint64 Count() override { return real_->Count(); }
         qint64 Size() override
@@ -87,8 +86,8 @@ struct Outcome {
 
 inline std::ostream& operator<<(std::ostream& out, const Outcome& v)
 {
-    return out << "{\"" << v.message << "\", lamp " << v.lamp << ", start " << (v.start ? "on" : "off")
-               << ", count " << v.count << ", MB " << v.megabytes << "}";
+    return out << "{\"" << v.message << "\", lamp " << v.lamp << ", start " << (v.start ? "on" : "off") << ", count "
+               << v.count << ", MB " << v.megabytes << "}";
 }
 
 inline Outcome outcomeOf(const Zandrel& w)
@@ -121,7 +120,10 @@ inline const QString kReadyText = QStringLiteral(" Klaar om te kopiëren");
 inline const QString kEmptyText = QStringLiteral("Camera is leeg");
 inline const QString kNotConnectedText = QStringLiteral("Camera niet aangesloten");
 inline const QString kSameText = QStringLiteral("Source en Destination zijn gelijk");
-inline QString missingText(const QString& fpath) { return QStringLiteral("'") + fpath + QStringLiteral("'  bestaat niet"); }
+inline QString missingText(const QString& fpath)
+{
+    return QStringLiteral("'") + fpath + QStringLiteral("'  bestaat niet");
+}
 inline QString noRoomText(const QString& drive)
 {
     return QStringLiteral("Schijf ") + drive + QStringLiteral(": heeft te weinig ruimte");

@@ -62,14 +62,24 @@ TEST_P(Decision, MessageLampStartAndPhotoFolder)
     const char* count = counted ? "2" : "0";
     const char* megabytes = counted ? "2" : "0";
     switch (row.says) {
-    case Says::NotConnected: EXPECT_EQ(outcome, blocked(kNotConnectedText)); break;
-    case Says::Same: EXPECT_EQ(outcome, blocked(kSameText, count, megabytes)); break;
-    case Says::Missing: EXPECT_EQ(outcome, blocked(missingText(fpath), count, megabytes)); break;
+    case Says::NotConnected:
+        EXPECT_EQ(outcome, blocked(kNotConnectedText));
+        break;
+    case Says::Same:
+        EXPECT_EQ(outcome, blocked(kSameText, count, megabytes));
+        break;
+    case Says::Missing:
+        EXPECT_EQ(outcome, blocked(missingText(fpath), count, megabytes));
+        break;
     case Says::NoRoom:
         EXPECT_EQ(outcome, blocked(noRoomText(fs->driveLetterOf(fpath)), count, megabytes));
         break;
-    case Says::Empty: EXPECT_EQ(outcome, empty()); break;
-    case Says::Ready: EXPECT_EQ(outcome, ready(count, megabytes)); break;
+    case Says::Empty:
+        EXPECT_EQ(outcome, empty());
+        break;
+    case Says::Ready:
+        EXPECT_EQ(outcome, ready(count, megabytes));
+        break;
     }
     const bool photosFound = row.photosLookedAt && (row.photosThere || row.sameText);
     EXPECT_EQ(photoFolderLookOf(w), row.photosLookedAt ? (photosFound ? kFound : kMissing) : kEarlier);

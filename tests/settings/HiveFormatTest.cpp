@@ -49,12 +49,13 @@ TEST(HiveFormat, WritesARegistryExportInUtf8WithEscapes)
     hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, settings::Key);
     hive.set(QStringLiteral("cpath"), QStringLiteral("C:\\Foto's \"oud\""));
     hive.set(QStringLiteral("fpath"), QStringLiteral("/home/anna/Foto's ëü"));
-    EXPECT_EQ(hive.text(), QStringLiteral("Windows Registry Editor Version 5.00\n"
-                                          "\n"
-                                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
-                                          "\"cpath\"=\"C:\\\\Foto's \\\"oud\\\"\"\n"
-                                          "\"fpath\"=\"/home/anna/Foto's ëü\"\n"
-                                          "\n"));
+    EXPECT_EQ(hive.text(),
+              QStringLiteral("Windows Registry Editor Version 5.00\n"
+                             "\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
+                             "\"cpath\"=\"C:\\\\Foto's \\\"oud\\\"\"\n"
+                             "\"fpath\"=\"/home/anna/Foto's ëü\"\n"
+                             "\n"));
     EXPECT_EQ(hive.get(QStringLiteral("cpath")), QStringLiteral("C:\\Foto's \"oud\""));
     EXPECT_EQ(hive.get(QStringLiteral("fpath")), QStringLiteral("/home/anna/Foto's ëü"));
     EXPECT_FALSE(readFile(hive.path).startsWith("\xEF\xBB\xBF"));
@@ -66,19 +67,19 @@ TEST(HiveFormat, ReadsAWindowsExportAndRewritesItKeepingWhatItDoesNotKnow)
     qunsetenv("ZANDREL_NOT_SET");
     if (!qEnvironmentVariableIsSet("HOME"))  // Windows has none of its own
         qputenv("HOME", QDir::homePath().toUtf8());
-    const QString exported = QStringLiteral(
-        "Windows Registry Editor Version 5.00\n"
-        "\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
-        "\"cpath\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,5c,00,44,00,43,00,49,00,\\\n"
-        "  4d,00,00,00\n"
-        "\"fpath\"=\"D:\\\\Foto's\"\n"
-        "; exported by hand\n"
-        "\"teller\"=dword:0000002a\n"
-        "\"sOpen\"=\"0\"\n"
-        "\"elders\"=hex(2):25,00,5a,00,41,00,4e,00,44,00,52,00,45,00,4c,00,5f,00,4e,00,4f,00,\\\n"
-        "  54,00,5f,00,53,00,45,00,54,00,25,00,2f,00,78,00,00,00\n"
-        "\n");
+    const QString exported =
+        QStringLiteral("Windows Registry Editor Version 5.00\n"
+                       "\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
+                       "\"cpath\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,5c,00,44,00,43,00,49,00,\\\n"
+                       "  4d,00,00,00\n"
+                       "\"fpath\"=\"D:\\\\Foto's\"\n"
+                       "; exported by hand\n"
+                       "\"teller\"=dword:0000002a\n"
+                       "\"sOpen\"=\"0\"\n"
+                       "\"elders\"=hex(2):25,00,5a,00,41,00,4e,00,44,00,52,00,45,00,4c,00,5f,00,4e,00,4f,00,\\\n"
+                       "  54,00,5f,00,53,00,45,00,54,00,25,00,2f,00,78,00,00,00\n"
+                       "\n");
     writeFile(hive.path, windowsExport(exported));
 
     const QString home = qEnvironmentVariable("HOME");
@@ -105,8 +106,9 @@ TEST(HiveFormat, KeysAndValueNamesIgnoreLetterCase)
     EXPECT_EQ(hive.get(QStringLiteral("cpath")), QStringLiteral("a"));
     hive.connect()->CreateKey(HKEY_LOCAL_MACHINE, settings::Key);
     hive.set(QStringLiteral("cpath"), QStringLiteral("b"));
-    EXPECT_EQ(hive.text(), QString::fromUtf8(hiveText(QStringLiteral("[hkey_local_machine\\software\\ZANDREL]\n"
-                                                                     "\"CPATH\"=\"b\"\n\n"))));
+    EXPECT_EQ(hive.text(),
+              QString::fromUtf8(hiveText(QStringLiteral("[hkey_local_machine\\software\\ZANDREL]\n"
+                                                        "\"CPATH\"=\"b\"\n\n"))));
 }
 
 TEST(HiveFormat, CreateKeyLeavesAnExistingKeyAndItsValuesAlone)
@@ -128,28 +130,30 @@ TEST(HiveFormat, CreateKeyLeavesAnExistingKeyAndItsValuesAlone)
 TEST(HiveFormat, LaterLinesWinAndNewValuesJoinTheirSection)
 {
     Hive hive;
-    writeFile(hive.path, hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
-                                                 "\"cpath\"=\"eerst\"\n"
-                                                 "\n"
-                                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
-                                                 "\"source\"=\"E:\\\\DCIM\"\n"
-                                                 "\n"
-                                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
-                                                 "\"cpath\"=\"later\"\n"
-                                                 "\n")));
+    writeFile(hive.path,
+              hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
+                                      "\"cpath\"=\"eerst\"\n"
+                                      "\n"
+                                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
+                                      "\"source\"=\"E:\\\\DCIM\"\n"
+                                      "\n"
+                                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
+                                      "\"cpath\"=\"later\"\n"
+                                      "\n")));
     EXPECT_EQ(hive.get(QStringLiteral("cpath")), QStringLiteral("later"));
     hive.set(QStringLiteral("cpath"), QStringLiteral("nieuw"));
     hive.set(QStringLiteral("dest"), QStringLiteral("F:\\"), QStringLiteral("SOFTWARE\\Vostrik"));
-    EXPECT_EQ(hive.text(), QString::fromUtf8(hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
-                                                                     "\"cpath\"=\"eerst\"\n"
-                                                                     "\n"
-                                                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
-                                                                     "\"source\"=\"E:\\\\DCIM\"\n"
-                                                                     "\"dest\"=\"F:\\\\\"\n"
-                                                                     "\n"
-                                                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
-                                                                     "\"cpath\"=\"nieuw\"\n"
-                                                                     "\n"))));
+    EXPECT_EQ(hive.text(),
+              QString::fromUtf8(hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
+                                                        "\"cpath\"=\"eerst\"\n"
+                                                        "\n"
+                                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
+                                                        "\"source\"=\"E:\\\\DCIM\"\n"
+                                                        "\"dest\"=\"F:\\\\\"\n"
+                                                        "\n"
+                                                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n"
+                                                        "\"cpath\"=\"nieuw\"\n"
+                                                        "\n"))));
 }
 
 TEST(HiveFormat, LinesItDoesNotUnderstandSurviveARewrite)
@@ -242,7 +246,8 @@ TEST(HiveFormat, AHiveWithoutAFolderCannotBeReached)
             HiveRegistryService(path).Connect();
             ADD_FAILURE() << "connected to " << path.toStdString();
         } catch (const PlatformError& error) {
-            EXPECT_TRUE(error.text().startsWith(QStringLiteral("De instellingen zijn niet te bereiken"))) << error.what();
+            EXPECT_TRUE(error.text().startsWith(QStringLiteral("De instellingen zijn niet te bereiken")))
+                << error.what();
         }
     }
 }

@@ -18,8 +18,8 @@ void presetTick(CheckBox& box, int value)
 
 QByteArray settingsHive(const QString& values, const QString& extraSections = QString())
 {
-    return hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n") + values + QStringLiteral("\n") +
-                    extraSections);
+    return hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zandrel]\n") + values + QStringLiteral("\n")
+                    + extraSections);
 }
 
 TEST(LoadSettings, FirstStartWritesTheDefaultsAndShowsThem)
@@ -66,8 +66,9 @@ TEST(LoadSettings, FirstStartTakesTheFoldersOverFromTheOlderKeyOnce)
 TEST(LoadSettings, AMissingOlderSourceBecomesThePlaceholderToo)
 {
     TestWindow t;
-    writeFile(t.hivePath(), hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
-                                                    "\"dest\"=\"D:\\\\Foto's\"\n\n")));
+    writeFile(t.hivePath(),
+              hiveText(QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
+                                      "\"dest\"=\"D:\\\\Foto's\"\n\n")));
     t.window->LoadSettings();
     EXPECT_EQ(t.window->Cpath.Text(), QStringLiteral("Unknown"));
     EXPECT_EQ(t.window->Fpath.Text(), QStringLiteral("D:\\Foto's"));
@@ -77,16 +78,18 @@ TEST(LoadSettings, AMissingOlderSourceBecomesThePlaceholderToo)
 TEST(LoadSettings, TheOlderKeyIsNotReadOnceTheSettingsExist)
 {
     TestWindow t;
-    writeFile(t.hivePath(), settingsHive(QStringLiteral("\"cpath\"=\"/camera\"\n\"fpath\"=\"/foto\"\n\"sOpen\"=\"1\"\n"),
-                                         QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
-                                                        "\"source\"=\"E:\\\\DCIM\"\n\n")));
+    writeFile(t.hivePath(),
+              settingsHive(QStringLiteral("\"cpath\"=\"/camera\"\n\"fpath\"=\"/foto\"\n\"sOpen\"=\"1\"\n"),
+                           QStringLiteral("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vostrik]\n"
+                                          "\"source\"=\"E:\\\\DCIM\"\n\n")));
     auto recording = std::make_shared<RecordingRegistryService>(std::make_shared<HiveRegistryService>(t.hivePath()));
     t.window = windowOn(t, recording);
     const QByteArray before = readFile(t.hivePath());
     t.window->LoadSettings();
     EXPECT_EQ(t.window->Cpath.Text(), QStringLiteral("/camera"));
     EXPECT_EQ(t.window->Fpath.Text(), QStringLiteral("/foto"));
-    EXPECT_TRUE(recording->calls.filter(QStringLiteral("Vostrik")).isEmpty()) << recording->calls.join(u'|').toStdString();
+    EXPECT_TRUE(recording->calls.filter(QStringLiteral("Vostrik")).isEmpty())
+        << recording->calls.join(u'|').toStdString();
     EXPECT_EQ(readFile(t.hivePath()), before);
 }
 
@@ -104,9 +107,12 @@ TEST(LoadSettings, AnEmptyStoredPathShowsUnknownAndStaysEmptyInTheStore)
 TEST(LoadSettings, OnlyAStoredZeroUnticksOpenAfterwards)
 {
     const std::vector<std::pair<QString, int>> cases = {
-        {QStringLiteral("\"sOpen\"=\"0\"\n"), 0},   {QStringLiteral("\"sOpen\"=\"1\"\n"), 1},
-        {QStringLiteral("\"sOpen\"=\"yes\"\n"), 1}, {QStringLiteral("\"sOpen\"=\"\"\n"), 1},
-        {QStringLiteral("\"sOpen\"=\"00\"\n"), 1},  {QStringLiteral("\"sOpen\"=\" 0\"\n"), 1},
+        {QStringLiteral("\"sOpen\"=\"0\"\n"), 0},
+        {QStringLiteral("\"sOpen\"=\"1\"\n"), 1},
+        {QStringLiteral("\"sOpen\"=\"yes\"\n"), 1},
+        {QStringLiteral("\"sOpen\"=\"\"\n"), 1},
+        {QStringLiteral("\"sOpen\"=\"00\"\n"), 1},
+        {QStringLiteral("\"sOpen\"=\" 0\"\n"), 1},
         {QString(), 1},
     };
     for (const auto& [line, ticked] : cases) {

@@ -57,10 +57,10 @@ TEST(SettingsEditing, TickingSetEntersEditingModeWithTheStoredFolders)
     EXPECT_TRUE(w.SETcamera.Enabled());
     EXPECT_FALSE(w.sSet.Visible());
     EXPECT_FALSE(w.sSet.Enabled());
-    for (Control* locked : {static_cast<Control*>(&w.start), static_cast<Control*>(&w.Refresh1),
-                            static_cast<Control*>(&w.Fotoboek), static_cast<Control*>(&w.sPreview),
-                            static_cast<Control*>(&w.sOpen), static_cast<Control*>(&w.sDel),
-                            static_cast<Control*>(&w.sAutodatum)})
+    for (Control* locked :
+         {static_cast<Control*>(&w.start), static_cast<Control*>(&w.Refresh1), static_cast<Control*>(&w.Fotoboek),
+          static_cast<Control*>(&w.sPreview), static_cast<Control*>(&w.sOpen), static_cast<Control*>(&w.sDel),
+          static_cast<Control*>(&w.sAutodatum)})
         EXPECT_FALSE(locked->Enabled()) << locked->widget()->objectName().toStdString();
     EXPECT_TRUE(w.Versie.Enabled());
 }
@@ -162,7 +162,8 @@ TEST(SettingsEditing, ALoadedOpenAfterwardsIsWrittenBackOnlyWhenItChangesTheBox)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored.toStdString() + " with box " + std::to_string(c.boxBefore));
         TestWindow t;
-        auto recording = std::make_shared<RecordingRegistryService>(std::make_shared<HiveRegistryService>(t.hivePath()));
+        auto recording =
+            std::make_shared<RecordingRegistryService>(std::make_shared<HiveRegistryService>(t.hivePath()));
         t.window = windowOn(t, recording);
         writeFile(t.hivePath(), settingsHive(QStringLiteral("/c"), QStringLiteral("/f"), c.stored));
         {

@@ -44,8 +44,7 @@ private:
             calls_ << QStringLiteral("Create ") + key;
             real_->CreateKey(hive, key);
         }
-        void SetStringValue(std::uint32_t hive, const QString& key, const QString& name,
-                            const QString& value) override
+        void SetStringValue(std::uint32_t hive, const QString& key, const QString& name, const QString& value) override
         {
             calls_ << QStringLiteral("Set %1 %2=%3").arg(key, name, value);
             real_->SetStringValue(hive, key, name, value);
@@ -71,8 +70,7 @@ inline QByteArray hiveText(const QString& body)
     return (QStringLiteral("Windows Registry Editor Version 5.00\n\n") + body).toUtf8();
 }
 
-inline std::optional<QString> storedValue(const QString& hive, const QString& name,
-                                          const QString& key = settings::Key)
+inline std::optional<QString> storedValue(const QString& hive, const QString& name, const QString& key = settings::Key)
 {
     return HiveRegistryService(hive).Connect()->GetExpandedStringValue(HKEY_LOCAL_MACHINE, key, name);
 }

@@ -12,7 +12,9 @@ namespace zandrel::test {
 class ForwardingFileSystem : public FileSystem {
 public:
     explicit ForwardingFileSystem(std::shared_ptr<FileSystem> real = Platform::System().fileSystem)
-        : real_(std::move(real)) {}
+        : real_(std::move(real))
+    {
+    }
 
     bool FolderExists(const QString& path) override { return real_->FolderExists(path); }
     bool FileExists(const QString& path) override { return real_->FileExists(path); }

@@ -37,9 +37,9 @@ Finished runToEnd(const QString& program, const QStringList& arguments)
 std::unique_ptr<QProcess> startTestChild(const QString& filter, const std::map<QString, QString>& variables,
                                          const QStringList& wrapper)
 {
-    const QStringList command = wrapper + QStringList{QCoreApplication::applicationFilePath(),
-                                                      QStringLiteral("--gtest_also_run_disabled_tests"),
-                                                      QStringLiteral("--gtest_filter=") + filter};
+    const QStringList command = wrapper
+        + QStringList{QCoreApplication::applicationFilePath(), QStringLiteral("--gtest_also_run_disabled_tests"),
+                      QStringLiteral("--gtest_filter=") + filter};
     return startProcess(command.first(), command.mid(1), variables);
 }
 

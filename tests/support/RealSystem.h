@@ -18,7 +18,10 @@ class QProcess;
 
 namespace zandrel {
 
-inline void PrintTo(CopyCheck check, std::ostream* out) { *out << (check == CopyCheck::Plain ? "Plain" : "VerifiedOnDisk"); }
+inline void PrintTo(CopyCheck check, std::ostream* out)
+{
+    *out << (check == CopyCheck::Plain ? "Plain" : "VerifiedOnDisk");
+}
 
 }  // namespace zandrel
 

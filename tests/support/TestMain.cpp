@@ -11,7 +11,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // The fonts the program brings where the system lacks them (Windows) come beside it.
     if (qEnvironmentVariableIsSet("ZANDREL_BINARY"))
-        zandrel::addMissingFonts(QFileInfo(qEnvironmentVariable("ZANDREL_BINARY")).dir().filePath(QStringLiteral("fonts")));
+        zandrel::addMissingFonts(
+            QFileInfo(qEnvironmentVariable("ZANDREL_BINARY")).dir().filePath(QStringLiteral("fonts")));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -15,8 +15,12 @@ TestWindow::TestWindow() : TestWindow(Platform::System().fileSystem) {}
 
 TestWindow::TestWindow(std::shared_ptr<FileSystem> fs) : fileSystem(std::move(fs))
 {
-    Platform platform{fileSystem, std::make_shared<HiveRegistryService>(hivePath()), launcher, messageBox,
-                      Platform::System().pictures, clock};
+    Platform platform{fileSystem,
+                      std::make_shared<HiveRegistryService>(hivePath()),
+                      launcher,
+                      messageBox,
+                      Platform::System().pictures,
+                      clock};
     window = std::make_unique<Zandrel>(std::move(platform));
 }
 
@@ -35,8 +39,8 @@ QString TestWindow::makeFile(const QString& relative, const QByteArray& bytes) c
 
 std::unique_ptr<Zandrel> windowOn(TestWindow& t, std::shared_ptr<RegistryService> registry)
 {
-    return std::make_unique<Zandrel>(Platform{t.fileSystem, std::move(registry), t.launcher, t.messageBox,
-                                              Platform::System().pictures, t.clock});
+    return std::make_unique<Zandrel>(
+        Platform{t.fileSystem, std::move(registry), t.launcher, t.messageBox, Platform::System().pictures, t.clock});
 }
 
 void storeFolders(TestWindow& t, const QString& camera, const QString& photos, std::optional<bool> openAfterwards)

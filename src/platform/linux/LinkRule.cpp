@@ -14,14 +14,12 @@ QByteArray folderOf(const QByteArray& path, qsizetype slash)
     return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
-bool sharedAndSticky(const struct stat& folder)
-{
-    return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-}
+bool sharedAndSticky(const struct stat& folder) { return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH); }
 
 bool trustedLink(const QByteArray& link, qsizetype slash)
 {
-    struct stat info {}, folder {};
+    struct stat info {
+    }, folder{};
     if (::lstat(link.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
         return true;  // no link here; what is missing the caller finds out itself
     if (::stat(folderOf(link, slash).constData(), &folder) != 0)

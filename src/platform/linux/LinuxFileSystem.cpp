@@ -22,7 +22,9 @@ namespace {
 int flushParent(const QByteArray& path)
 {
     const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray parent = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+    const QByteArray parent = slash < 0 ? QByteArrayLiteral(".")
+        : slash == 0                    ? QByteArrayLiteral("/")
+                                        : path.left(slash);
     const int fd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return errno;
@@ -206,8 +208,8 @@ QByteArray LinuxFileSystem::FolderStamp(const QString& path)
     struct stat info {};
     if (!isPathText(path) || ::stat(nativePath(path).constData(), &info) != 0)
         return QByteArray();
-    const qint64 parts[] = {qint64(info.st_dev),       qint64(info.st_ino),       info.st_mtim.tv_sec,
-                            info.st_mtim.tv_nsec,      info.st_ctim.tv_sec,       info.st_ctim.tv_nsec};
+    const qint64 parts[] = {qint64(info.st_dev),  qint64(info.st_ino), info.st_mtim.tv_sec,
+                            info.st_mtim.tv_nsec, info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
     return QByteArray(reinterpret_cast<const char*>(parts), sizeof parts);
 }
 

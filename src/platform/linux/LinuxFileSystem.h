@@ -31,7 +31,7 @@ private:
     // The folder that copies into path go into: the one a live hold opened, else opened now.
     std::shared_ptr<const safecopy::Fd> targetFolder(const QString& path);
 
-    std::mutex heldMutex_;  // copies are staged on several threads
+    std::mutex heldMutex_;                                          // copies are staged on several threads
     std::map<QByteArray, std::weak_ptr<const safecopy::Fd>> held_;  // by the folder's path
 };
 

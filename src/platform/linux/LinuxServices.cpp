@@ -12,6 +12,9 @@ std::shared_ptr<FileSystem> makeSystemFileSystem() { return std::make_shared<Lin
 std::shared_ptr<Launcher> makeSystemLauncher() { return std::make_shared<LinuxLauncher>(); }
 
 // Linux has no registry: the hive file stands in for it.
-std::shared_ptr<RegistryService> makeSystemRegistry() { return std::make_shared<HiveRegistryService>(defaultHivePath()); }
+std::shared_ptr<RegistryService> makeSystemRegistry()
+{
+    return std::make_shared<HiveRegistryService>(defaultHivePath());
+}
 
 }  // namespace zandrel

@@ -59,7 +59,8 @@ bool sameTimes(const struct timespec& a, const struct timespec& b)
 
 bool sameContents(const struct stat& a, const struct stat& b)
 {
-    return sameFile(a, b) && a.st_size == b.st_size && sameTimes(a.st_mtim, b.st_mtim) && sameTimes(a.st_ctim, b.st_ctim);
+    return sameFile(a, b) && a.st_size == b.st_size && sameTimes(a.st_mtim, b.st_mtim)
+        && sameTimes(a.st_ctim, b.st_ctim);
 }
 
 }  // namespace
@@ -109,7 +110,8 @@ Fd followTrustedLink(int parent, const struct stat& folder, const QByteArray& na
 // judged by what was opened, so that nothing can be swapped in between.
 Fd openWithin(int parent, const QByteArray& name)
 {
-    struct stat folder {}, opened {};
+    struct stat folder {
+    }, opened{};
     if (::fstat(parent, &folder) != 0)
         fail(errno);
     Fd fd(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -131,7 +133,9 @@ Fd openFolder(const QByteArray& path)
     // "photos/" is the photo folder itself; "." and ".." name no entry of their own.
     if (name.isEmpty() || name == "." || name == "..")
         return openByPath(path);
-    const QByteArray parent = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+    const QByteArray parent = slash < 0 ? QByteArrayLiteral(".")
+        : slash == 0                    ? QByteArrayLiteral("/")
+                                        : path.left(slash);
     return openWithin(openByPath(parent).get(), name);
 }
 
@@ -161,8 +165,7 @@ TargetPath splitTarget(const QString& target)
 // The copy of one camera file from its staging to the deletion of the camera file.
 class LinuxStagedCopy : public StagedCopy {
 public:
-    LinuxStagedCopy(const QString& source, const QString& folderText, std::shared_ptr<const Fd> folder,
-                    CopyCheck check)
+    LinuxStagedCopy(const QString& source, const QString& folderText, std::shared_ptr<const Fd> folder, CopyCheck check)
         : source_(source), sourcePath_(nativePath(source)), folderText_(folderText), check_(check),
           folder_(std::move(folder))
     {
@@ -262,7 +265,8 @@ private:
         try {
             step();
         } catch (const NameTaken&) {
-            throw TargetTaken(copyFailureText(source_, target, QStringLiteral("die naam is intussen in gebruik genomen")));
+            throw TargetTaken(
+                copyFailureText(source_, target, QStringLiteral("die naam is intussen in gebruik genomen")));
         } catch (const StepFailed& failure) {
             throw PlatformError(copyFailureText(source_, target.isEmpty() ? folderText_ : target, failure.reason));
         }
@@ -300,7 +304,7 @@ private:
 }  // namespace
 
 std::unique_ptr<StagedCopy> LinuxFileSystem::StageCopy(const QString& source, const QString& targetFolder,
-                                                      CopyCheck check, const CopyControl& control)
+                                                       CopyCheck check, const CopyControl& control)
 {
     try {
         if (!isPathText(source) || !isPathText(targetFolder))

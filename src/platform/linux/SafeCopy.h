@@ -46,7 +46,10 @@ private:
 };
 
 // Whether two looks at a file found the very same file.
-inline bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+inline bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 // The source opened once for reading, never through a link; info is its one stat.
 Fd openSource(const QByteArray& path, struct stat& info);

@@ -135,7 +135,7 @@ QByteArray moveAside(int folder, const QByteArray& name, dev_t device)
 bool sameSinceMoved(const struct stat& a, const struct stat& b)
 {
     return sameFile(a, b) && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec
-           && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+        && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
 // The file under the private name is the one that was copied, as it was
@@ -145,9 +145,10 @@ void checkAside(int folder, const QByteArray& aside, int source, const struct st
                 const struct timespec& lookedAt, Hash read)
 {
     const auto unchanged = [&] {
-        struct stat named {}, held {};
+        struct stat named {
+        }, held{};
         return ::fstatat(folder, aside.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && sameSinceMoved(named, info)
-               && ::fstat(source, &held) == 0 && sameSinceMoved(held, info);
+            && ::fstat(source, &held) == 0 && sameSinceMoved(held, info);
     };
     // Where the bytes are compared, the look after them is the one that counts.
     if (timesTellChanges(source, info, lookedAt)) {
@@ -179,7 +180,9 @@ void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info
                      Hash read)
 {
     const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folderPath = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+    const QByteArray folderPath = slash < 0 ? QByteArrayLiteral(".")
+        : slash == 0                        ? QByteArrayLiteral("/")
+                                            : path.left(slash);
     const QByteArray name = path.mid(slash + 1);
     // Only named through, never read: on FUSE this saves the card's file
     // system an open and a release of the folder for every deletion.

@@ -132,9 +132,10 @@ void TempFile::createNamed()
 // may have swept it: then it is no longer under its name, and another is tried.
 bool TempFile::stillNamed(const QByteArray& name) const
 {
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     return ::fstat(fd_.get(), &held) == 0 && ::fstatat(folder_, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
-           && sameFile(held, named);
+        && sameFile(held, named);
 }
 
 // Unlocked, the file would look abandoned to a sweep while it is written.
@@ -196,7 +197,8 @@ void eachEntry(int folder, Visit visit)
 Fd holdIfAbandoned(int folder, const char* name)
 {
     Fd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (fd.get() >= 0 && lockWhole(fd.get(), F_RDLCK, F_OFD_SETLK) && ::fstat(fd.get(), &held) == 0
         && S_ISREG(held.st_mode) && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(held, named))
         return fd;
@@ -205,7 +207,8 @@ Fd holdIfAbandoned(int folder, const char* name)
 
 void removeHeld(int folder, const QByteArray& name, const Fd& fd)
 {
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (::fstat(fd.get(), &held) == 0 && ::fstatat(folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
         && sameFile(held, named))
         ::unlinkat(folder, name.constData(), 0);
@@ -214,7 +217,7 @@ void removeHeld(int folder, const QByteArray& name, const Fd& fd)
 struct DeadRun {
     QByteArray temp;  // the name of the temporary file it left
     qint64 since = 0;
-    Fd held;          // that file, locked
+    Fd held;  // that file, locked
 };
 
 // What a killed run's claim can hold: its text, or nothing when the run died
@@ -277,7 +280,8 @@ void sweepStaleTempFiles(int folder, std::vector<QByteArray>* others)
     eachEntry(folder, [&](const char* name) {
         const auto [first, last] = claiming.equal_range(nameHash(name));
         struct stat info {};
-        if (!isTempName(name) && std::any_of(first, last, [&](const auto& dead) { return isClaimOf(folder, name, dead.second, info); }))
+        if (!isTempName(name)
+            && std::any_of(first, last, [&](const auto& dead) { return isClaimOf(folder, name, dead.second, info); }))
             removeIfStill(folder, name, info);
     });
     // Only now its temporary file: were this run killed before, that file

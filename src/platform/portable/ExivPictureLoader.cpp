@@ -7,7 +7,6 @@
 #include <QImageReader>
 #include <QTransform>
 
-
 namespace zandrel {
 
 namespace {
@@ -28,14 +27,22 @@ void keepExiv2Quiet()
 QImage upright(const QImage& picture, int orientation)
 {
     switch (orientation) {
-    case 2: return picture.mirrored(true, false);
-    case 3: return picture.mirrored(true, true);
-    case 4: return picture.mirrored(false, true);
-    case 5: return picture.mirrored(false, true).transformed(QTransform().rotate(90));
-    case 6: return picture.transformed(QTransform().rotate(90));
-    case 7: return picture.mirrored(true, false).transformed(QTransform().rotate(90));
-    case 8: return picture.transformed(QTransform().rotate(270));
-    default: return picture;
+    case 2:
+        return picture.mirrored(true, false);
+    case 3:
+        return picture.mirrored(true, true);
+    case 4:
+        return picture.mirrored(false, true);
+    case 5:
+        return picture.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6:
+        return picture.transformed(QTransform().rotate(90));
+    case 7:
+        return picture.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8:
+        return picture.transformed(QTransform().rotate(270));
+    default:
+        return picture;
     }
 }
 
@@ -92,7 +99,7 @@ QImage decodedAtBoxSize(QFile& file, QSize boxSize)
     // scaled to the box turned on its side.
     reader.setAutoTransform(true);
     reader.setScaledSize(reader.transformation() & QImageIOHandler::TransformationRotate90 ? boxSize.transposed()
-                                                                                            : boxSize);
+                                                                                           : boxSize);
     return reader.read();
 }
 

@@ -75,8 +75,8 @@ std::optional<qsizetype> readQuoted(const QString& line, qsizetype pos, QString&
         const QChar c = line[i];
         if (c == QLatin1Char('"'))
             return i + 1;
-        const bool escape = c == QLatin1Char('\\') && i + 1 < line.size() &&
-                            (line[i + 1] == QLatin1Char('\\') || line[i + 1] == QLatin1Char('"'));
+        const bool escape = c == QLatin1Char('\\') && i + 1 < line.size()
+            && (line[i + 1] == QLatin1Char('\\') || line[i + 1] == QLatin1Char('"'));
         if (escape)
             ++i;
         text += line[i];
@@ -178,8 +178,8 @@ std::optional<HiveDocument::Entry> parseValue(const QStringList& lines, qsizetyp
     entry.lines << first;
     QString data = first.mid(pos + 1).trimmed();
     qsizetype i = next + 1;
-    while (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive) && data.endsWith(QLatin1Char('\\')) &&
-           i < lines.size()) {
+    while (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive) && data.endsWith(QLatin1Char('\\'))
+           && i < lines.size()) {
         data.chop(1);
         data += lines[i].trimmed();
         entry.lines << lines[i++];
@@ -193,8 +193,8 @@ QString renderString(const QString& name, const QString& text)
 {
     const QString key = name.isEmpty() ? QStringLiteral("@") : quoted(name);
     // A line break inside quotes would end the line; the hex form carries any text.
-    const bool needsHex = text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
-                          text.contains(QChar(0));
+    const bool needsHex = text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))
+        || text.contains(QChar(0));
     if (needsHex)
         return key + QStringLiteral("=hex(1):") + hexList(utf16Bytes(text));
     return key + QLatin1Char('=') + quoted(text);
@@ -216,8 +216,8 @@ QStringList render(const HiveDocument::Entry& entry)
 
 bool isValue(HiveDocument::Kind kind)
 {
-    return kind == HiveDocument::Kind::String || kind == HiveDocument::Kind::Expandable ||
-           kind == HiveDocument::Kind::OtherValue;
+    return kind == HiveDocument::Kind::String || kind == HiveDocument::Kind::Expandable
+        || kind == HiveDocument::Kind::OtherValue;
 }
 
 }  // namespace
@@ -275,8 +275,8 @@ bool HiveDocument::hasKey(const QString& key) const
     // A section for a subkey means its parent keys exist too.
     const QString below = key + QLatin1Char('\\');
     for (const Entry& entry : entries_)
-        if (entry.kind == Kind::Section &&
-            (sameName(entry.name, key) || entry.name.startsWith(below, Qt::CaseInsensitive)))
+        if (entry.kind == Kind::Section
+            && (sameName(entry.name, key) || entry.name.startsWith(below, Qt::CaseInsensitive)))
             return true;
     return false;
 }

@@ -22,8 +22,8 @@ constexpr int kAbandonedLockMs = 150;
 // The name is new: QFile::rename never replaces an existing file.
 bool moveAside(const QString& path)
 {
-    const QString base = path + QStringLiteral(".unreadable-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString base = path + QStringLiteral(".unreadable-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     for (int n = 0; n < 100; ++n) {
         const QString target = n == 0 ? base : base + QLatin1Char('-') + QString::number(n);
         if (!QFileInfo::exists(target) && QFile::rename(path, target))

@@ -12,12 +12,18 @@ namespace {
 std::optional<QString> rootKeyName(std::uint32_t hive)
 {
     switch (hive) {
-    case 0x80000000: return QStringLiteral("HKEY_CLASSES_ROOT");
-    case 0x80000001: return QStringLiteral("HKEY_CURRENT_USER");
-    case HKEY_LOCAL_MACHINE: return QStringLiteral("HKEY_LOCAL_MACHINE");
-    case 0x80000003: return QStringLiteral("HKEY_USERS");
-    case 0x80000005: return QStringLiteral("HKEY_CURRENT_CONFIG");
-    default: return std::nullopt;
+    case 0x80000000:
+        return QStringLiteral("HKEY_CLASSES_ROOT");
+    case 0x80000001:
+        return QStringLiteral("HKEY_CURRENT_USER");
+    case HKEY_LOCAL_MACHINE:
+        return QStringLiteral("HKEY_LOCAL_MACHINE");
+    case 0x80000003:
+        return QStringLiteral("HKEY_USERS");
+    case 0x80000005:
+        return QStringLiteral("HKEY_CURRENT_CONFIG");
+    default:
+        return std::nullopt;
     }
 }
 
@@ -82,8 +88,8 @@ std::unique_ptr<Registry> HiveRegistryService::Connect()
         throw PlatformError(QStringLiteral("De instellingen zijn niet te bereiken: er is geen map voor "
                                            "instellingen bekend (XDG_CONFIG_HOME en HOME zijn niet gezet)."));
     if (QDir::isRelativePath(hivePath_))
-        throw PlatformError(QStringLiteral("De instellingen zijn niet te bereiken: '%1' is geen volledig pad.")
-                                .arg(hivePath_));
+        throw PlatformError(
+            QStringLiteral("De instellingen zijn niet te bereiken: '%1' is geen volledig pad.").arg(hivePath_));
     return std::make_unique<HiveRegistry>(hivePath_);
 }
 

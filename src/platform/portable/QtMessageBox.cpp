@@ -15,9 +15,15 @@ int QtMessageBox::Show(const QString& prompt, int flags, const QString& title)
     box.setStandardButtons(yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
     box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
     switch (flags & 0xF0) {
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+    case MB_ICONQUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MB_ICONERROR:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     }
     const int answer = box.exec();
     if (answer == QMessageBox::Yes)

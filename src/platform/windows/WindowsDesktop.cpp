@@ -22,8 +22,8 @@ bool isWebAddress(const QString& text)
 // The browser the user chose, through the shell's association for the address.
 bool openInBrowser(const QString& address)
 {
-    const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", win32::wide(address).c_str(),
-                                                                  nullptr, nullptr, SW_SHOWNORMAL));
+    const auto result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(nullptr, L"open", win32::wide(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
 }
 

@@ -42,7 +42,7 @@ void eachEntry(const std::wstring& folder, const QString& shown, bool goneIsEmpt
     while (pattern.size() > 1 && pattern.back() == L'\\')
         pattern.pop_back();
     pattern += L"\\*";
-    WIN32_FIND_DATAW data {};
+    WIN32_FIND_DATAW data{};
     const HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                            FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
@@ -70,8 +70,8 @@ qint64 treeSize(const std::wstring& folder, const QString& shown, bool top)
             bytes = saturatedSum(bytes, size);
         } else if (isRealFolder(entry.dwFileAttributes)) {
             const QString name = win32::fromWide(entry.cFileName);
-            bytes = saturatedSum(bytes, treeSize(folder + L'\\' + entry.cFileName, shown + QLatin1Char('\\') + name,
-                                                 false));
+            bytes = saturatedSum(bytes,
+                                 treeSize(folder + L'\\' + entry.cFileName, shown + QLatin1Char('\\') + name, false));
         }
     });
     return bytes;
@@ -149,15 +149,15 @@ Drive WindowsFileSystem::GetDrive(const QString& driveName)
 {
     // The root of the drive, with the separator that GetDiskFreeSpaceExW wants.
     const std::wstring root = longPath(driveName + QLatin1Char('\\'));
-    ULARGE_INTEGER available {};
+    ULARGE_INTEGER available{};
     if (root.empty() || !::GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr)) {
         const DWORD error = root.empty() ? DWORD(ERROR_INVALID_NAME) : ::GetLastError();
         throw PlatformError(QStringLiteral("De schijf '%1' is niet beschikbaar: %2").arg(driveName, errorText(error)));
     }
     const bool lettered = driveName.size() == 2 && driveName.at(1) == QLatin1Char(':');
     const qint64 free = available.QuadPart > quint64(std::numeric_limits<qint64>::max())
-                            ? std::numeric_limits<qint64>::max()
-                            : qint64(available.QuadPart);
+        ? std::numeric_limits<qint64>::max()
+        : qint64(available.QuadPart);
     return Drive{free, lettered ? driveName.left(1) : QString()};
 }
 
@@ -171,7 +171,7 @@ void WindowsFileSystem::CreateFolder(const QString& path)
 }
 
 std::unique_ptr<StagedCopy> WindowsFileSystem::StageCopy(const QString& source, const QString& targetFolder,
-                                                        CopyCheck check, const CopyControl& control)
+                                                         CopyCheck check, const CopyControl& control)
 {
     return wincopy::stageCopy(source, targetFolder, check, control);
 }

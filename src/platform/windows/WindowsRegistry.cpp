@@ -72,7 +72,8 @@ void copyValues(HKEY from, HKEY to)
     std::vector<BYTE> data(dataLength + sizeof(wchar_t));
     for (DWORD index = 0;; ++index) {
         DWORD nameSize = DWORD(name.size()), dataSize = DWORD(data.size()), type = 0;
-        const LSTATUS status = ::RegEnumValueW(from, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
+        const LSTATUS status =
+            ::RegEnumValueW(from, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
         if (status == ERROR_NO_MORE_ITEMS)
             return;
         if (status == ERROR_SUCCESS)
@@ -111,8 +112,8 @@ public:
         if (!openForWriting(hive, key, target))
             return;  // a write the registry refuses fails unnoticed
         const std::wstring text = win32::wide(value);
-        ::RegSetValueExW(target.get(), win32::wide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                         DWORD((text.size() + 1) * sizeof(wchar_t)));
+        ::RegSetValueExW(target.get(), win32::wide(name).c_str(), 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(text.c_str()), DWORD((text.size() + 1) * sizeof(wchar_t)));
     }
 
     std::optional<QString> GetExpandedStringValue(std::uint32_t hive, const QString& key, const QString& name) override
@@ -125,8 +126,8 @@ public:
         std::vector<wchar_t> text(256);
         for (;;) {
             DWORD size = DWORD(text.size() * sizeof(wchar_t));
-            const LSTATUS status = ::RegGetValueW(found.get(), nullptr, value.c_str(), RRF_RT_REG_SZ, nullptr,
-                                                  text.data(), &size);
+            const LSTATUS status =
+                ::RegGetValueW(found.get(), nullptr, value.c_str(), RRF_RT_REG_SZ, nullptr, text.data(), &size);
             if (status == ERROR_MORE_DATA) {
                 text.resize(size / sizeof(wchar_t) + 1);
                 continue;

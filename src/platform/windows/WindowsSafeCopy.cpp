@@ -39,7 +39,8 @@ constexpr DWORD kBufferSize = DWORD(1) << 20;
 // Page-aligned, as reads past the cache (FILE_FLAG_NO_BUFFERING) need.
 class Buffer {
 public:
-    Buffer() : bytes_(static_cast<char*>(::VirtualAlloc(nullptr, kBufferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)))
+    Buffer()
+        : bytes_(static_cast<char*>(::VirtualAlloc(nullptr, kBufferSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)))
     {
         if (!bytes_)
             failLast();
@@ -89,7 +90,7 @@ quint64 joined(DWORD high, DWORD low) { return (quint64(high) << 32) | low; }
 
 Identity identityOf(HANDLE handle)
 {
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(handle, &info))
         failLast();
     return Identity{info.dwVolumeSerialNumber, joined(info.nFileIndexHigh, info.nFileIndexLow),
@@ -101,13 +102,13 @@ Identity identityOf(HANDLE handle)
 bool setDeleted(HANDLE handle)
 {
     // Its one member is spelt DeleteFile, which <windows.h> renamed when it declared it.
-    FILE_DISPOSITION_INFO info {TRUE};
+    FILE_DISPOSITION_INFO info{TRUE};
     return ::SetFileInformationByHandle(handle, FileDispositionInfo, &info, sizeof info);
 }
 
 bool setAttributes(HANDLE handle, DWORD attributes)
 {
-    FILE_BASIC_INFO info {};  // times of 0 are left as they are
+    FILE_BASIC_INFO info{};  // times of 0 are left as they are
     info.FileAttributes = attributes;
     return ::SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info);
 }
@@ -166,7 +167,8 @@ public:
     {
         for (int attempt = 0; attempt < 100; ++attempt) {
             handle_ = Handle(::CreateFileW(inFolder(folder, tempName()).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_HIDDEN, nullptr));
             if (handle_.valid())
                 return;
             const DWORD error = ::GetLastError();
@@ -307,8 +309,8 @@ private:
             deletable_ = from_.valid();
         }
         if (!from_.valid())
-            from_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags,
-                                         nullptr));
+            from_ = Handle(
+                ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, flags, nullptr));
         if (!from_.valid())
             failLast();
         info_ = identityOf(from_.get());
@@ -329,7 +331,7 @@ private:
     // Best effort: a file system that cannot store the time still gets the photo.
     void keepTime()
     {
-        FILE_BASIC_INFO info {};
+        FILE_BASIC_INFO info{};
         info.LastWriteTime.QuadPart = LONGLONG(info_.written);
         ::SetFileInformationByHandle(temp_->get(), FileBasicInfo, &info, sizeof info);
     }
@@ -353,7 +355,8 @@ private:
     // compared is what the disk gives back.
     XXH64_hash_t hashFromDisk(const CopyControl& control)
     {
-        const Handle reader(::ReOpenFile(temp_->get(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        const Handle reader(::ReOpenFile(temp_->get(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                          FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN));
         if (!reader.valid())
             failLast();
@@ -432,7 +435,8 @@ private:
         try {
             step();
         } catch (const NameTaken&) {
-            throw TargetTaken(copyFailureText(source_, target, QStringLiteral("die naam is intussen in gebruik genomen")));
+            throw TargetTaken(
+                copyFailureText(source_, target, QStringLiteral("die naam is intussen in gebruik genomen")));
         } catch (const StepFailed& failure) {
             throw PlatformError(copyFailureText(source_, target.isEmpty() ? folderText_ : target, failure.reason));
         }
@@ -459,12 +463,13 @@ bool isTempName(const QString& name)
     if (!name.startsWith(kTempPrefix, Qt::CaseInsensitive))
         return false;
     const QStringList parts = name.mid(kTempPrefix.size()).split(QLatin1Char('-'));
-    const auto all = [](const QString& part, bool (*accept)(QChar)) { return std::all_of(part.begin(), part.end(), accept); };
+    const auto all = [](const QString& part, bool (*accept)(QChar)) {
+        return std::all_of(part.begin(), part.end(), accept);
+    };
     return parts.size() == 2 && !parts[0].isEmpty() && parts[0].size() <= 19
-           && all(parts[0], [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); })
-           && parts[1].size() == kRandomLength && all(parts[1], [](QChar c) {
-                  return c.unicode() < 128 && (c.isLetterOrNumber());
-              });
+        && all(parts[0], [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); })
+        && parts[1].size() == kRandomLength
+        && all(parts[1], [](QChar c) { return c.unicode() < 128 && (c.isLetterOrNumber()); });
 }
 
 std::unique_ptr<StagedCopy> stageCopy(const QString& source, const QString& targetFolder, CopyCheck check,
@@ -481,7 +486,7 @@ std::unique_ptr<StagedCopy> stageCopy(const QString& source, const QString& targ
 
 void sweepStaleTempFiles(const std::wstring& folder)
 {
-    WIN32_FIND_DATAW data {};
+    WIN32_FIND_DATAW data{};
     const HANDLE find = ::FindFirstFileExW(inFolder(folder, kTempPrefix + QLatin1Char('*')).c_str(), FindExInfoBasic,
                                            &data, FindExSearchNameMatch, nullptr, 0);
     if (find == INVALID_HANDLE_VALUE)

@@ -154,7 +154,7 @@ private:
 };
 
 struct OpenCopy {
-    qint64 size = -1;     // -1: the process has no copy open in the folder
+    qint64 size = -1;    // -1: the process has no copy open in the folder
     bool named = false;  // already under a photo's name
 };
 
@@ -355,7 +355,8 @@ TEST(CopyRunProcesses, KilledInTheMiddleOfALargeFileLosesNothing)
     {
         ChildRun child(emptyingRun(f), f.t.path(QStringLiteral("scratch")));
         ASSERT_TRUE(child.started());
-        ASSERT_TRUE(killWhileCopying(child, f.target(), 1 << 20)) << "the run ended first: " << qPrintable(child.output());
+        ASSERT_TRUE(killWhileCopying(child, f.target(), 1 << 20))
+            << "the run ended first: " << qPrintable(child.output());
         EXPECT_TRUE(child.crashed());
     }
     EXPECT_TRUE(f.cameraNames().contains("B_0004.MOV"));
@@ -430,12 +431,14 @@ TEST_F(ExfatRunTest, KilledInTheMiddleOfALargeFileLeavesATemporaryFileThatTheNex
     {
         ChildRun child(emptyingRun(f), f.t.path(QStringLiteral("scratch")));
         ASSERT_TRUE(child.started());
-        ASSERT_TRUE(killWhileCopying(child, f.target(), 1 << 20)) << "the run ended first: " << qPrintable(child.output());
+        ASSERT_TRUE(killWhileCopying(child, f.target(), 1 << 20))
+            << "the run ended first: " << qPrintable(child.output());
         // The large file's, and those of the small files read ahead of it by then.
         const QStringList left = entries(f.target()).filter(kTempPrefix);
         ASSERT_FALSE(left.isEmpty()) << qPrintable(entries(f.target()).join(QLatin1Char(' ')));
         for (const QString& temp : left)
-            EXPECT_TRUE(temp.startsWith(kTempPrefix + QString::number(child.pid()) + QLatin1Char('-'))) << qPrintable(temp);
+            EXPECT_TRUE(temp.startsWith(kTempPrefix + QString::number(child.pid()) + QLatin1Char('-')))
+                << qPrintable(temp);
     }
     EXPECT_TRUE(f.cameraNames().contains("B_0004.MOV"));
     EXPECT_FALSE(f.targetNames().contains("B_0004.MOV"));
@@ -471,15 +474,22 @@ TEST_P(ExfatClaimKillTest, LeavesNoFileUnderAPhotosNameForGood)
         GTEST_SKIP() << "strace cannot trace here";
     for (const char* name : {"A_0001.JPG", "A_0002.JPG", "A_0003.JPG"})
         f.cameraFile(name, 100000);
-    const QString traced =
-        *GetParam().tracedName ? joinPath(f.target(), QLatin1String(GetParam().tracedName)) : f.target();
+    const QString traced = *GetParam().tracedName ? joinPath(f.target(), QLatin1String(GetParam().tracedName))
+                                                  : f.target();
     ChildOptions options = emptyingRun(f);
     // exFAT on libfuse 3 renames without replacing; refused that, as on libfuse 2,
     // the run claims the name.
-    options.strace = QStringList{QStringLiteral("-f"), QStringLiteral("-o"), f.t.path(QStringLiteral("trace")),
-                                 QStringLiteral("-P"), traced, QStringLiteral("-P"), f.target(),
-                                 QStringLiteral("-e"), QStringLiteral("inject=renameat2:error=EINVAL"),
-                                 QStringLiteral("-e"), QLatin1String(GetParam().injection)};
+    options.strace = QStringList{QStringLiteral("-f"),
+                                 QStringLiteral("-o"),
+                                 f.t.path(QStringLiteral("trace")),
+                                 QStringLiteral("-P"),
+                                 traced,
+                                 QStringLiteral("-P"),
+                                 f.target(),
+                                 QStringLiteral("-e"),
+                                 QStringLiteral("inject=renameat2:error=EINVAL"),
+                                 QStringLiteral("-e"),
+                                 QLatin1String(GetParam().injection)};
     {
         ChildRun child(options, f.t.path(QStringLiteral("scratch")));
         ASSERT_TRUE(child.started());
@@ -558,8 +568,12 @@ TEST_P(InjectedFaultTest, StopsAtThatFileAndLosesNothing)
     QDir().mkpath(f.target());
     const QString trace = f.t.path(QStringLiteral("trace"));
     ChildOptions options = emptyingRun(f);
-    options.strace = QStringList{QStringLiteral("-f"), QStringLiteral("-o"), trace, QStringLiteral("-P"),
-                                 f.t.path(QLatin1String(GetParam().tracedPath)), QStringLiteral("-e"),
+    options.strace = QStringList{QStringLiteral("-f"),
+                                 QStringLiteral("-o"),
+                                 trace,
+                                 QStringLiteral("-P"),
+                                 f.t.path(QLatin1String(GetParam().tracedPath)),
+                                 QStringLiteral("-e"),
                                  QLatin1String(GetParam().injection)};
     ChildRun child(options, f.t.path(QStringLiteral("scratch")));
     ASSERT_TRUE(child.started());

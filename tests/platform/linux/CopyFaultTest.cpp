@@ -151,7 +151,9 @@ class PublishFallbackTest : public CopyFaultTest, public ::testing::WithParamInt
 // leftovers, the temporary file); the folder itself is opened beside its parent.
 const Fallback kFallbacks[] = {
     {"RenameWithoutReplace", {"-e", "inject=openat:error=EOPNOTSUPP:when=2"}, "renameat2("},
-    {"LinkThenUnlink", {"-e", "inject=openat:error=EOPNOTSUPP:when=2", "-e", "inject=renameat2:error=EINVAL"}, "linkat("},
+    {"LinkThenUnlink",
+     {"-e", "inject=openat:error=EOPNOTSUPP:when=2", "-e", "inject=renameat2:error=EINVAL"},
+     "linkat("},
     {"RenameOverAClaim",
      {"-e", "inject=openat:error=EOPNOTSUPP:when=2", "-e", "inject=renameat2:error=EINVAL", "-e",
       "inject=linkat:error=EPERM"},
@@ -165,9 +167,8 @@ TEST_P(PublishFallbackTest, PublishesTheWholeCopyAndNothingElse)
 {
     const QByteArray bytes = randomBytes(3 << 20);
     shoot(bytes);
-    const Traced traced =
-        copyUnderStrace(QStringList{QStringLiteral("-P"), QStringLiteral("%D")} + GetParam().options,
-                        CopyCheck::VerifiedOnDisk);
+    const Traced traced = copyUnderStrace(QStringList{QStringLiteral("-P"), QStringLiteral("%D")} + GetParam().options,
+                                          CopyCheck::VerifiedOnDisk);
     EXPECT_EQ(traced.run.exitCode, 0) << qPrintable(traced.run.output);
     const QRegularExpression published(QRegularExpression::escape(QLatin1String(GetParam().publishedBy))
                                        + QStringLiteral(".*IMG_0001.JPG.*\\) = 0\n"));
@@ -236,12 +237,12 @@ TEST_F(CopyFaultTest, OnlyTheCheckedCameraFileGoesWhateverComesUnderItsNameLast)
         QFile::remove(target());
         const QString other = dir.filePath(QStringLiteral("other.jpg"));
         writeFile(other, "someone else's photo");
-        const std::unique_ptr<QProcess> strace = startProcess(
-            QStringLiteral("strace"),
-            {QStringLiteral("-f"), QStringLiteral("-o"), dir.filePath(QStringLiteral("trace")), QStringLiteral("-P"),
-             camera(), QStringLiteral("-P"), source(), QStringLiteral("-e"),
-             QStringLiteral("inject=unlink,unlinkat:delay_enter=400000"), QStringLiteral(ZANDREL_COPY_CHILD), source(),
-             target(), QStringLiteral("move")});
+        const std::unique_ptr<QProcess> strace =
+            startProcess(QStringLiteral("strace"),
+                         {QStringLiteral("-f"), QStringLiteral("-o"), dir.filePath(QStringLiteral("trace")),
+                          QStringLiteral("-P"), camera(), QStringLiteral("-P"), source(), QStringLiteral("-e"),
+                          QStringLiteral("inject=unlink,unlinkat:delay_enter=400000"),
+                          QStringLiteral(ZANDREL_COPY_CHILD), source(), target(), QStringLiteral("move")});
         ASSERT_TRUE(strace->waitForStarted(-1));
         QElapsedTimer waited;
         waited.start();

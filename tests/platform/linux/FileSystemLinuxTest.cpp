@@ -29,12 +29,12 @@ protected:
 TEST_F(FileSystemLinuxTest, NamesThatAreNoTextRoundTripByteForByte)
 {
     const QByteArray names[] = {
-        "IMG_\xe9t\xe9.JPG",    // Latin-1
-        "\xff\xfe.jpg",          // never UTF-8
-        "a\xc0\xaf.jpg",         // an overlong '/'
-        "b\xed\xa0\x80.jpg",     // an encoded surrogate
-        "c\xe2\x82",             // cut short
-        "d\xf4\x90\x80\x80",     // above U+10FFFF
+        "IMG_\xe9t\xe9.JPG",                          // Latin-1
+        "\xff\xfe.jpg",                               // never UTF-8
+        "a\xc0\xaf.jpg",                              // an overlong '/'
+        "b\xed\xa0\x80.jpg",                          // an encoded surrogate
+        "c\xe2\x82",                                  // cut short
+        "d\xf4\x90\x80\x80",                          // above U+10FFFF
         "\xf0\x9f\x98\x80 \xc3\xa9\xed\x9f\xbf.jpg",  // well-formed, up to the last code point before the surrogates
     };
     const QString camera = folder(QStringLiteral("camera"));
@@ -57,7 +57,8 @@ TEST_F(FileSystemLinuxTest, NamesThatAreNoTextRoundTripByteForByte)
     ASSERT_EQ(listed.size(), qsizetype(std::size(names)));
     for (const QString& name : listed) {
         const QByteArray bytes = nativePath(name);
-        EXPECT_TRUE(std::find(std::begin(names), std::end(names), bytes) != std::end(names)) << bytes.toHex().constData();
+        EXPECT_TRUE(std::find(std::begin(names), std::end(names), bytes) != std::end(names))
+            << bytes.toHex().constData();
         EXPECT_TRUE(fs.FileExists(joinPath(camera, name))) << bytes.toHex().constData();
         moveLikeTheRun(fs, joinPath(camera, name), photos, name);
         struct stat info {};
@@ -85,8 +86,8 @@ TEST_F(FileSystemLinuxTest, CountTakesRegularFilesDirectlyInTheFolderHiddenOnesT
 
     const auto listed = fs.GetFolder(camera);
     EXPECT_EQ(listed->Count(), 4);
-    EXPECT_EQ(listed->Files(), (QStringList{QStringLiteral(".hidden"), QStringLiteral("a.jpg"),
-                                            QStringLiteral("b.jpg"), kAwkwardName}));
+    EXPECT_EQ(listed->Files(),
+              (QStringList{QStringLiteral(".hidden"), QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), kAwkwardName}));
 }
 
 TEST_F(FileSystemLinuxTest, SizeAddsSubfoldersAndFollowsNoLinks)

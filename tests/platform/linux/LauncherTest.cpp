@@ -21,8 +21,9 @@ protected:
     {
         const QString script = dir.filePath(QStringLiteral("bin/xdg-open"));
         QDir().mkpath(dir.filePath(QStringLiteral("bin")));
-        writeFile(script, "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$(dirname \"$0\")/../argv.part\"\n"
-                          "mv \"$(dirname \"$0\")/../argv.part\" \"$(dirname \"$0\")/../argv\"\n");
+        writeFile(script,
+                  "#!/bin/sh\nprintf '%s\\0' \"$@\" > \"$(dirname \"$0\")/../argv.part\"\n"
+                  "mv \"$(dirname \"$0\")/../argv.part\" \"$(dirname \"$0\")/../argv\"\n");
         QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         savedPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(dir.filePath(QStringLiteral("bin"))) + ":/usr/bin:/bin");
@@ -46,8 +47,8 @@ protected:
 TEST_F(LauncherTest, ExplorerGetsThePathAsOneUntouchedArgumentWithoutAShell)
 {
     const QString planted = dir.filePath(QStringLiteral("planted"));
-    const QString path = dir.filePath(QStringLiteral("Foto's \"2026\" ; echo x > %1; $(touch %1) `touch %1` é"))
-                             .arg(planted);
+    const QString path =
+        dir.filePath(QStringLiteral("Foto's \"2026\" ; echo x > %1; $(touch %1) `touch %1` é")).arg(planted);
     launcher.Launch(QStringLiteral("explorer"), path);
     EXPECT_EQ(argumentsReceived(), QFile::encodeName(path) + '\0');
     EXPECT_FALSE(QFile::exists(planted)) << "a shell interpreted the path";

@@ -93,13 +93,12 @@ TEST_P(SafeCopyTest, UsesAPlantedSubfolderOnlyWhereTheKernelsLinkRuleWould)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to plant another user's link or folder";
     const PlantedSubfolder cases[] = {
-        {true, 65534, 0, 01777, false},  // another user's link, in a sticky folder for all
-        {true, 0, 0, 01777, true},       // our own
-        {true, 1000, 1000, 01777, true}, // the folder owner's
-        {true, 65534, 0, 0777, true},    // not sticky: its links are as good as its files
-        {false, 65534, 0, 01777, false}, // another user's real folder, which that user may empty
-        {false, 1000, 1000, 01777, true},
-        {false, 65534, 0, 0777, true},
+        {true, 65534, 0, 01777, false},   // another user's link, in a sticky folder for all
+        {true, 0, 0, 01777, true},        // our own
+        {true, 1000, 1000, 01777, true},  // the folder owner's
+        {true, 65534, 0, 0777, true},     // not sticky: its links are as good as its files
+        {false, 65534, 0, 01777, false},  // another user's real folder, which that user may empty
+        {false, 1000, 1000, 01777, true}, {false, 65534, 0, 0777, true},
     };
     const QString source = shoot(QStringLiteral("a.jpg"), "photo");
     int n = 0;
@@ -243,7 +242,11 @@ TEST(CameraFileDeletion, TakesOnlyTheFileAsItWasCopiedAndLeavesNothingBehind)
                 EXPECT_THROW(copy->deleteSource(), PlatformError);
                 EXPECT_EQ(readFile(rewritten), "PHOTO ONE");
             } else {
-                try { copy->deleteSource(); } catch (const PlatformError& e) { ADD_FAILURE() << e.what(); }
+                try {
+                    copy->deleteSource();
+                } catch (const PlatformError& e) {
+                    ADD_FAILURE() << e.what();
+                }
                 EXPECT_EQ(entries(camera), QStringList{QStringLiteral("IMG_0001.JPG")}) << "with the copy still open";
             }
             QFile::remove(target);

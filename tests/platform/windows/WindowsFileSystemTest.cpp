@@ -86,7 +86,7 @@ TEST_F(WindowsCopyTest, DeletesOnlyTheFileThatWasVerifiedAndOnlyUnchanged)
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                 OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(times.valid());
-        FILETIME later {};
+        FILETIME later{};
         ::GetSystemTimeAsFileTime(&later);
         ASSERT_TRUE(::SetFileTime(times.get(), nullptr, nullptr, &later));
     }

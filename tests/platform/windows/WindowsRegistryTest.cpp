@@ -79,7 +79,8 @@ public:
                                     nullptr),
                   ERROR_SUCCESS);
         EXPECT_EQ(::RegSetValueExW(made, win32::wide(name).c_str(), 0, value.type,
-                                   reinterpret_cast<const BYTE*>(text.c_str()), DWORD((text.size() + 1) * sizeof(wchar_t))),
+                                   reinterpret_cast<const BYTE*>(text.c_str()),
+                                   DWORD((text.size() + 1) * sizeof(wchar_t))),
                   ERROR_SUCCESS);
         ::RegCloseKey(made);
     }
@@ -111,7 +112,7 @@ private:
     {
         return ::RegOpenKeyExW(rootKey(place.root), win32::wide(place.prefix + key).c_str(), 0,
                                KEY_READ | (place.view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY), found)
-               == ERROR_SUCCESS;
+            == ERROR_SUCCESS;
     }
 
     const QString base_ = QStringLiteral("Software\\ZandrelTest-%1").arg(QRandomGenerator::global()->generate());
@@ -149,11 +150,12 @@ TEST(WindowsRegistry, TheFirstStartTakesOverAnEarlierInstallsSettingsAndWritesOn
         EXPECT_EQ(window->sOpen.Value(), 0) << from;
         EXPECT_EQ(places.stored(places.user, settings::Key, settings::DestinationValue), kPhotos) << from;
 
-        window->platform().registry->Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key,
-                                                               settings::SourceValue, QStringLiteral("F:\\DCIM"));
+        window->platform().registry->Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, settings::SourceValue,
+                                                               QStringLiteral("F:\\DCIM"));
         EXPECT_EQ(places.stored(places.user, settings::Key, settings::SourceValue),
                   (Stored{REG_SZ, QStringLiteral("F:\\DCIM")}));
-        EXPECT_EQ(places.stored(earlier, settings::Key, settings::SourceValue), kCamera) << "the earlier key was written";
+        EXPECT_EQ(places.stored(earlier, settings::Key, settings::SourceValue), kCamera)
+            << "the earlier key was written";
         // Taken over once: what is left there later is not looked at again.
         places.put(earlier, settings::Key, settings::OpenAfterwardsValue, Stored{REG_SZ, QStringLiteral("1")});
         window->LoadSettings();

@@ -16,8 +16,8 @@ TEST(ReadinessAsOrdinaryUser, UnreadableSubfolderIsReportedInTheWindow)
     if (::geteuid() != 0)
         GTEST_SKIP() << "dropping to another user needs root";
     QTemporaryDir dir;
-    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+        | QFile::ReadOther | QFile::ExeOther;
     QDir().mkpath(dir.filePath(QStringLiteral("DCIM/privé")));
     for (const char* name : {"DCIM/IMG_0001.JPG", "DCIM/privé/IMG_0002.JPG"}) {
         QFile file(dir.filePath(QString::fromUtf8(name)));
@@ -28,11 +28,11 @@ TEST(ReadinessAsOrdinaryUser, UnreadableSubfolderIsReportedInTheWindow)
     QFile::setPermissions(dir.filePath(QStringLiteral("DCIM")), open);
     QFile::setPermissions(dir.filePath(QStringLiteral("DCIM/privé")), QFileDevice::Permissions());
 
-    const auto child = startTestChild(
-        QStringLiteral("ReadinessAsOrdinaryUser.DISABLED_*"),
-        {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")},
-         {QStringLiteral("ZANDREL_UNREADABLE_CAMERA"), dir.filePath(QStringLiteral("DCIM"))}},
-        asOtherUser());
+    const auto child =
+        startTestChild(QStringLiteral("ReadinessAsOrdinaryUser.DISABLED_*"),
+                       {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")},
+                        {QStringLiteral("ZANDREL_UNREADABLE_CAMERA"), dir.filePath(QStringLiteral("DCIM"))}},
+                       asOtherUser());
     ASSERT_TRUE(child->waitForStarted()) << "setpriv is missing";
     child->waitForFinished(-1);
     const QByteArray output = child->readAll();

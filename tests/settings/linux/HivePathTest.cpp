@@ -10,7 +10,9 @@ namespace {
 // Puts an environment variable back as it was when the test ends.
 struct EnvironmentVariable {
     explicit EnvironmentVariable(const char* variable)
-        : name(variable), was(qgetenv(variable)), set(qEnvironmentVariableIsSet(variable)) {}
+        : name(variable), was(qgetenv(variable)), set(qEnvironmentVariableIsSet(variable))
+    {
+    }
     ~EnvironmentVariable() { set ? qputenv(name, was) : qunsetenv(name); }
     const char* name;
     QByteArray was;

@@ -84,8 +84,8 @@ TEST(HiveChild, DISABLED_WritesUntilKilled)
         GTEST_SKIP() << "only run by HiveProcesses";
     HiveRegistryService service(hive);
     for (int i = 0;; ++i) {
-        const QString text = QString(kBigValueChars, QLatin1Char(i % 2 ? 'B' : 'A')) + QLatin1Char(':') +
-                             QString::number(i);
+        const QString text = QString(kBigValueChars, QLatin1Char(i % 2 ? 'B' : 'A')) + QLatin1Char(':')
+            + QString::number(i);
         service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("groot"), text);
         std::printf("written %d\n", i);
         std::fflush(stdout);
@@ -168,7 +168,8 @@ TEST(HiveProcesses, AWriterKilledMidWriteLeavesTheOldFileOrTheNewOne)
     QTemporaryDir dir;
     const QString hive = dir.filePath(QStringLiteral("zandrel/registry.reg"));
     HiveRegistryService service(hive);
-    service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("merk"), QStringLiteral("blijft"));
+    service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("merk"),
+                                      QStringLiteral("blijft"));
     const QRegularExpression written(QStringLiteral("^written (\\d+)$"));
     const QRegularExpression big(QStringLiteral("^(A+|B+):(\\d+)$"));
 
@@ -193,7 +194,8 @@ TEST(HiveProcesses, AWriterKilledMidWriteLeavesTheOldFileOrTheNewOne)
         const int found = match.captured(2).toInt();
         EXPECT_TRUE(found == done || found == done + 1) << found << " after " << done;
         // The dead writer's lock does not stand in the way of the next one.
-        service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("na"), QString::number(round));
+        service.Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("na"),
+                                          QString::number(round));
         EXPECT_EQ(valueIn(readHiveFile(hive), QStringLiteral("na")), QString::number(round));
     }
 }
@@ -210,9 +212,14 @@ TEST(HiveProcesses, AWriterKilledJustBeforeItsNewFileIsPublishedLeavesTheOldOne)
         HiveRegistryService(hive).Connect()->SetStringValue(HKEY_LOCAL_MACHINE, settings::Key, QStringLiteral("merk"),
                                                             QStringLiteral("blijft"));
         const QByteArray before = readFile(hive);
-        const QStringList strace{QStringLiteral("strace"), QStringLiteral("-f"), QStringLiteral("-qq"),
-                                 QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-e"),
-                                 QStringLiteral("trace=") + calls, QStringLiteral("-e"),
+        const QStringList strace{QStringLiteral("strace"),
+                                 QStringLiteral("-f"),
+                                 QStringLiteral("-qq"),
+                                 QStringLiteral("-o"),
+                                 QStringLiteral("/dev/null"),
+                                 QStringLiteral("-e"),
+                                 QStringLiteral("trace=") + calls,
+                                 QStringLiteral("-e"),
                                  QStringLiteral("inject=") + calls + QStringLiteral(":signal=KILL")};
         auto child = startChild(QStringLiteral("WritesUntilKilled"), {{kHiveVariable, hive}}, strace);
         QByteArray output;
@@ -234,19 +241,21 @@ TEST(HiveProcesses, AWriterKilledJustBeforeItsNewFileIsPublishedLeavesTheOldOne)
 TEST(HiveProcesses, AFolderThatCannotBeWrittenRefusesWritesQuietly)
 {
     QTemporaryDir dir;
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                          QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(dir.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                              | QFile::ReadOther | QFile::ExeOther);
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+        | QFile::ExeOther;
 
     // No hive yet, and its folder cannot be made: nothing is found, nothing is kept.
     const QString config = dir.filePath(QStringLiteral("config"));
     QDir().mkpath(config);
     QFile::setPermissions(config, readOnly);
     const QString noHive = config + QStringLiteral("/zandrel/registry.reg");
-    auto child = startChild(QStringLiteral("WindowOnAHiveThatRefusesWrites"),
-                            {{kHiveVariable, noHive}, {"ZANDREL_CHILD_CPATH", "Unknown"}, {"ZANDREL_CHILD_FPATH", "Unknown"}},
-                            asOtherUser());
+    auto child =
+        startChild(QStringLiteral("WindowOnAHiveThatRefusesWrites"),
+                   {{kHiveVariable, noHive}, {"ZANDREL_CHILD_CPATH", "Unknown"}, {"ZANDREL_CHILD_FPATH", "Unknown"}},
+                   asOtherUser());
     expectChildPassed(*child);
     EXPECT_TRUE(entries(config).isEmpty());
 
@@ -259,9 +268,10 @@ TEST(HiveProcesses, AFolderThatCannotBeWrittenRefusesWritesQuietly)
     writeFile(hive, stored);
     QFile::setPermissions(QFileInfo(folder).absolutePath(), readOnly);
     QFile::setPermissions(folder, readOnly);
-    child = startChild(QStringLiteral("WindowOnAHiveThatRefusesWrites"),
-                       {{kHiveVariable, hive}, {"ZANDREL_CHILD_CPATH", "/oud/camera"}, {"ZANDREL_CHILD_FPATH", "/oud/foto"}},
-                       asOtherUser());
+    child = startChild(
+        QStringLiteral("WindowOnAHiveThatRefusesWrites"),
+        {{kHiveVariable, hive}, {"ZANDREL_CHILD_CPATH", "/oud/camera"}, {"ZANDREL_CHILD_FPATH", "/oud/foto"}},
+        asOtherUser());
     expectChildPassed(*child);
     EXPECT_EQ(readFile(hive), stored);
     EXPECT_EQ(entries(folder), QStringList{QStringLiteral("registry.reg")});
@@ -302,7 +312,8 @@ TEST(HiveProcesses, AnotherAccountsLockRefusesWritesWithoutAStall)
         ::chmod(QFile::encodeName(lock).constData(), c.lockMode);
         auto child = startChild(QStringLiteral("WindowOnAHiveThatRefusesWrites"),
                                 {{kHiveVariable, folder + QStringLiteral("/registry.reg")},
-                                 {"ZANDREL_CHILD_CPATH", "Unknown"}, {"ZANDREL_CHILD_FPATH", "Unknown"}},
+                                 {"ZANDREL_CHILD_CPATH", "Unknown"},
+                                 {"ZANDREL_CHILD_FPATH", "Unknown"}},
                                 asOtherUser());
         expectChildPassed(*child);
         EXPECT_EQ(entries(folder), QStringList{QStringLiteral("registry.reg.lock")});
@@ -321,9 +332,9 @@ TEST(HiveProcesses, ALiveWritersLockHoldsUpAClickOnlyAMoment)
     writeFile(hive, stored);
     QLockFile writer(hive + QStringLiteral(".lock"));
     ASSERT_TRUE(writer.tryLock(0));
-    auto child = startChild(QStringLiteral("WindowOnAHiveThatRefusesWrites"),
-                            {{kHiveVariable, hive}, {"ZANDREL_CHILD_CPATH", "/oud/camera"},
-                             {"ZANDREL_CHILD_FPATH", "/oud/foto"}});
+    auto child = startChild(
+        QStringLiteral("WindowOnAHiveThatRefusesWrites"),
+        {{kHiveVariable, hive}, {"ZANDREL_CHILD_CPATH", "/oud/camera"}, {"ZANDREL_CHILD_FPATH", "/oud/foto"}});
     expectChildPassed(*child);
     EXPECT_EQ(readFile(hive), stored);
     writer.unlock();

@@ -24,7 +24,8 @@ bool straceWorks()
 {
     static const bool works =
         runToEnd(QStringLiteral("strace"), {QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("true")})
-            .exitCode == 0;
+            .exitCode
+        == 0;
     return works;
 }
 
