@@ -595,10 +595,10 @@ Options parse(const QCoreApplication& app)
     o.rounds = std::max(1, int(number("rounds")));
     o.idle = number("idle");
     o.only = parser.value(QStringLiteral("only")).split(QLatin1Char(','));
-    for (const QString& number : parser.value(QStringLiteral("contenders")).split(QLatin1Char(','))) {
-        const int c = number.toInt();
+    for (const QString& listed : parser.value(QStringLiteral("contenders")).split(QLatin1Char(','))) {
+        const int c = listed.toInt();
         if (c < 1 || c > int(contenders().size())) {
-            std::fprintf(stderr, "card_bench: no contender %s\n", qPrintable(number));
+            std::fprintf(stderr, "card_bench: no contender %s\n", qPrintable(listed));
             std::exit(2);
         }
         o.contenders.push_back(size_t(c - 1));
