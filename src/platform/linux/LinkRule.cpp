@@ -18,8 +18,8 @@ bool sharedAndSticky(const struct stat& folder) { return (folder.st_mode & S_ISV
 
 bool trustedLink(const QByteArray& link, qsizetype slash)
 {
-    struct stat info {
-    }, folder{};
+    struct stat info {};
+    struct stat folder {};
     if (::lstat(link.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
         return true;  // no link here; what is missing the caller finds out itself
     if (::stat(folderOf(link, slash).constData(), &folder) != 0)

@@ -110,8 +110,8 @@ Fd followTrustedLink(int parent, const struct stat& folder, const QByteArray& na
 // judged by what was opened, so that nothing can be swapped in between.
 Fd openWithin(int parent, const QByteArray& name)
 {
-    struct stat folder {
-    }, opened{};
+    struct stat folder {};
+    struct stat opened {};
     if (::fstat(parent, &folder) != 0)
         fail(errno);
     Fd fd(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

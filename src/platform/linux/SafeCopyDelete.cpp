@@ -145,8 +145,8 @@ void checkAside(int folder, const QByteArray& aside, int source, const struct st
                 const struct timespec& lookedAt, Hash read)
 {
     const auto unchanged = [&] {
-        struct stat named {
-        }, held{};
+        struct stat named {};
+        struct stat held {};
         return ::fstatat(folder, aside.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && sameSinceMoved(named, info)
             && ::fstat(source, &held) == 0 && sameSinceMoved(held, info);
     };

@@ -132,8 +132,8 @@ void TempFile::createNamed()
 // may have swept it: then it is no longer under its name, and another is tried.
 bool TempFile::stillNamed(const QByteArray& name) const
 {
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     return ::fstat(fd_.get(), &held) == 0 && ::fstatat(folder_, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
         && sameFile(held, named);
 }
@@ -197,8 +197,8 @@ void eachEntry(int folder, Visit visit)
 Fd holdIfAbandoned(int folder, const char* name)
 {
     Fd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     if (fd.get() >= 0 && lockWhole(fd.get(), F_RDLCK, F_OFD_SETLK) && ::fstat(fd.get(), &held) == 0
         && S_ISREG(held.st_mode) && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(held, named))
         return fd;
@@ -207,8 +207,8 @@ Fd holdIfAbandoned(int folder, const char* name)
 
 void removeHeld(int folder, const QByteArray& name, const Fd& fd)
 {
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     if (::fstat(fd.get(), &held) == 0 && ::fstatat(folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
         && sameFile(held, named))
         ::unlinkat(folder, name.constData(), 0);
