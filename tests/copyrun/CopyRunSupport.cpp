@@ -116,7 +116,9 @@ void CopyRunFixture::setOpenAfterwards(bool open)
 QString CopyRunFixture::cameraFile(const QString& name, const QByteArray& bytes)
 {
     originals.insert(name, bytes);
-    return t.makeFile(QStringLiteral("camera/") + name, bytes);
+    const QString path = joinPath(camera, name);
+    writeFile(path, bytes);
+    return path;
 }
 
 QString CopyRunFixture::cameraFile(const QString& name, qsizetype size) { return cameraFile(name, randomBytes(size)); }

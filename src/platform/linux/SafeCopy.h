@@ -126,7 +126,8 @@ using Hash = std::uint64_t;
 
 // Copies to the end of the source and returns a checksum of what was read;
 // size is the source's size as last seen, for the progress shown. A stop asked
-// for in control fails the copy between two chunks.
+// for in control fails the copy between two chunks. From a card that a FUSE
+// daemon drives it reads in short steps, without readahead.
 Hash copyHashing(int from, int to, off_t size, const CopyControl& control = {});
 // Copies in the kernel where it offers that, else through a buffer.
 void copyFast(int from, int to, off_t size, const CopyControl& control = {});

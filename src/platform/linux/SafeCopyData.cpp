@@ -4,8 +4,13 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace zandrel::safecopy {
@@ -14,6 +19,9 @@ namespace {
 
 // Large enough that a camera on USB streams at full speed.
 constexpr size_t kBufferSize = size_t(1) << 20;
+// A read of this size keeps a card's own read-ahead busy, and takes a card of
+// 90 MiB/s about a third of a millisecond.
+constexpr size_t kShortStep = size_t(32) << 10;
 // What one copy_file_range call may take on, so that a signal or a stop is
 // seen between calls even on a slow card.
 constexpr size_t kKernelChunk = size_t(16) << 20;
@@ -159,6 +167,43 @@ void copyInKernel(int from, int to, Progress& progress, WriteBehind& writeBehind
     }
 }
 
+// A card whose own file system driver runs as a FUSE daemon (exFAT or NTFS on
+// an older system): the device numbers of its files are the card's, where
+// other FUSE file systems (a camera over MTP, a network share) have none.
+// Remembered per device, because on FUSE the question is itself a request to
+// the daemon; a device number used again by another file system only costs
+// that one its best way of reading.
+bool cardDrivenByFuse(int fd)
+{
+    static std::mutex mutex;
+    static std::map<dev_t, bool> known;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || major(info.st_dev) == 0)
+        return false;
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto found = known.find(info.st_dev);
+    if (found != known.end())
+        return found->second;
+    struct statfs system {};
+    const bool fuse = ::fstatfs(fd, &system) == 0 && system.f_type == FUSE_SUPER_MAGIC;
+    known.emplace(info.st_dev, fuse);
+    return fuse;
+}
+
+// Such a daemon serves one request after the other, and readahead queues a
+// copy's reads there 128 KiB or more at a time ahead of anything else. While
+// the camera is emptied, every request of a camera file's deletion waited
+// behind them, the run waited for the deletion, and the card for the run. So
+// there a copy that is to be followed by a deletion reads without readahead,
+// in steps short enough to let such a request through soon.
+size_t readStep(int from)
+{
+    if (!cardDrivenByFuse(from))
+        return kBufferSize;
+    ::posix_fadvise(from, 0, 0, POSIX_FADV_RANDOM);
+    return kShortStep;
+}
+
 }  // namespace
 
 Hash hashContents(int fd, const CopyControl& control)
@@ -181,7 +226,8 @@ Hash copyHashing(int from, int to, off_t size, const CopyControl& control)
     Progress progress(control, size);
     WriteBehind writeBehind(to);
     checkStop(control);
-    while (const size_t got = readSome(from, buffer.data(), buffer.size())) {
+    const size_t step = readStep(from);
+    while (const size_t got = readSome(from, buffer.data(), step)) {
         checksum.add(buffer.data(), got);
         writeAll(to, buffer.data(), got);
         progress.advance(got);

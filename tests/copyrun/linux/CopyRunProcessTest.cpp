@@ -425,6 +425,25 @@ TEST_F(ExfatRunTest, NameClashesGetNumbersAndTheCameraIsEmptied)
     f.expectNothingLost();
 }
 
+// The camera as a card that a FUSE daemon drives: read there in short steps,
+// and every camera file deleted through a private name of its own.
+TEST_F(ExfatRunTest, EmptiesACardThatFuseDrives)
+{
+    f.camera = disk.path() + QStringLiteral("/DCIM");
+    f.photos = f.t.path(QStringLiteral("photos"));
+    f.setFolders(f.camera, f.photos);
+    ASSERT_TRUE(QDir().mkpath(f.camera) && QDir().mkpath(f.target()));
+    f.cameraFile("IMG_0001.JPG", smallJpeg(Qt::red));
+    f.cameraFile("MVI_0002.MOV", (3 << 20) + 12345);  // not a whole number of steps
+    f.cameraFile("LEEG.THM", QByteArray());
+    f.window().sDel.setValue(1);
+    f.run();
+    EXPECT_EQ(f.window().Message.Caption(), kDone);
+    EXPECT_TRUE(f.cameraNames().isEmpty()) << qPrintable(f.cameraNames().join(QLatin1Char(' ')));
+    EXPECT_EQ(f.targetNames().join(QLatin1Char(' ')), "IMG_0001.JPG LEEG.THM MVI_0002.MOV");
+    f.expectNothingLost();
+}
+
 TEST_F(ExfatRunTest, KilledInTheMiddleOfALargeFileLeavesATemporaryFileThatTheNextRunClears)
 {
     shootAroundALargeFile(f, 48);
