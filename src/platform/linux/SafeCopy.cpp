@@ -191,6 +191,7 @@ public:
         if (copied.st_size != info_.st_size)
             fail(QStringLiteral("het bestand op de camera veranderde terwijl het gekopieerd werd"));
         checkSourceUnchanged(sourcePath_, info_, from_.get());
+        closeBetweenFiles();
     }
 
     qint64 size() const override { return info_.st_size; }
@@ -229,6 +230,20 @@ public:
     }
 
 private:
+    // Closing a file it has read makes a FUSE card's file system write the
+    // file's access time to the card. Done now, between two files as any
+    // reader does, rather than later from the window's thread, where that
+    // write would break into the card's reading of the next file. A camera
+    // file to be deleted stays open for that: closing a duplicate has the
+    // same effect.
+    void closeBetweenFiles()
+    {
+        if (check_ == CopyCheck::Plain)
+            from_.reset();
+        else
+            ::close(::dup(from_.get()));
+    }
+
     // The steps themselves, failing with StepFailed or NameTaken.
     void checkOnDisk(const CopyControl& control)
     {
