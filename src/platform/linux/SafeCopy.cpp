@@ -231,17 +231,14 @@ public:
 
 private:
     // Closing a file it has read makes a FUSE card's file system write the
-    // file's access time to the card. Done now, between two files as any
-    // reader does, rather than later from the window's thread, where that
-    // write would break into the card's reading of the next file. A camera
-    // file to be deleted stays open for that: closing a duplicate has the
-    // same effect.
+    // file's access time to the card. A camera file that stays is let go now,
+    // between two files as any reader does, rather than later from the
+    // window's thread, where that write would break into the card's reading
+    // of the next file. One to be deleted stays open for its deletion.
     void closeBetweenFiles()
     {
         if (check_ == CopyCheck::Plain)
             from_.reset();
-        else
-            ::close(::dup(from_.get()));
     }
 
     // The steps themselves, failing with StepFailed or NameTaken.
