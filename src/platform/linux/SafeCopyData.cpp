@@ -19,8 +19,9 @@ namespace {
 
 // Large enough that a camera on USB streams at full speed.
 constexpr size_t kBufferSize = size_t(1) << 20;
-// A read of this size keeps a card's own read-ahead busy, and takes a card of
-// 90 MiB/s about a third of a millisecond.
+// A request waiting behind a read of this size waits about a third of a
+// millisecond on a card of 90 MiB/s, and what a card streams ahead on its own
+// covers the round trip between two such reads.
 constexpr size_t kShortStep = size_t(32) << 10;
 // What one copy_file_range call may take on, so that a signal or a stop is
 // seen between calls even on a slow card.
