@@ -1,5 +1,7 @@
 #include "platform/linux/LinkRule.h"
 
+#include "platform/linux/NativePath.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,22 +9,15 @@ namespace zandrel {
 
 namespace {
 
-QByteArray folderOf(const QByteArray& path, qsizetype slash)
-{
-    if (slash < 0)
-        return QByteArrayLiteral(".");
-    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
-}
-
 bool sharedAndSticky(const struct stat& folder) { return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH); }
 
-bool trustedLink(const QByteArray& link, qsizetype slash)
+bool trustedLink(const QByteArray& link)
 {
     struct stat info {};
     struct stat folder {};
     if (::lstat(link.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
         return true;  // no link here; what is missing the caller finds out itself
-    if (::stat(folderOf(link, slash).constData(), &folder) != 0)
+    if (::stat(parentFolder(link).constData(), &folder) != 0)
         return false;
     return ownerIsTrusted(folder, info.st_uid);
 }
@@ -42,7 +37,7 @@ bool linksAreTrusted(const QByteArray& path)
             continue;
         // Each component in turn, from the path's own text; empty ones (a
         // doubled separator) are no links.
-        if (at > previousSlash + 1 && !trustedLink(path.left(at), previousSlash))
+        if (at > previousSlash + 1 && !trustedLink(path.left(at)))
             return false;
         previousSlash = at;
     }

@@ -21,11 +21,7 @@ namespace {
 // Flushes the entries of the folder that holds path; 0 or the error.
 int flushParent(const QByteArray& path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray parent = slash < 0 ? QByteArrayLiteral(".")
-        : slash == 0                    ? QByteArrayLiteral("/")
-                                        : path.left(slash);
-    const int fd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(parentFolder(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return errno;
     const int error = ::fsync(fd) == 0 ? 0 : errno;

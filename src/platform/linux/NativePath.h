@@ -18,6 +18,14 @@ inline QString nativeName(const QByteArray& bytes) { return nativeName(bytes.con
 // The bytes of a path for the kernel; the inverse of nativeName.
 QByteArray nativePath(const QString& path);
 
+// The folder that holds the last level of a native path, as the kernel takes
+// it: "." for a bare name, "/" for a name at the root.
+inline QByteArray parentFolder(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
 inline QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 }  // namespace zandrel

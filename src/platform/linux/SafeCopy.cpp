@@ -133,10 +133,7 @@ Fd openFolder(const QByteArray& path)
     // "photos/" is the photo folder itself; "." and ".." name no entry of their own.
     if (name.isEmpty() || name == "." || name == "..")
         return openByPath(path);
-    const QByteArray parent = slash < 0 ? QByteArrayLiteral(".")
-        : slash == 0                    ? QByteArrayLiteral("/")
-                                        : path.left(slash);
-    return openWithin(openByPath(parent).get(), name);
+    return openWithin(openByPath(parentFolder(path)).get(), name);
 }
 
 }  // namespace safecopy

@@ -10,6 +10,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
@@ -43,6 +45,29 @@ public:
 
 private:
     int fd_ = -1;
+};
+
+// Device numbers of the file systems found to have, or to lack, something,
+// kept for the process because on a FUSE card every ask is a request to the
+// card's file system. A device number used again by another file system finds
+// the first one's answer, so a set may only ever send that one a slower way,
+// never a less safe one.
+class DeviceSet {
+public:
+    bool contains(dev_t device) const
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return devices_.count(device) != 0;
+    }
+    void insert(dev_t device)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        devices_.insert(device);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::set<dev_t> devices_;
 };
 
 // Whether two looks at a file found the very same file.

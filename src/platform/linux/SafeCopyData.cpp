@@ -5,9 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/magic.h>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
@@ -171,23 +169,18 @@ void copyInKernel(int from, int to, Progress& progress, WriteBehind& writeBehind
 // A card whose own file system driver runs as a FUSE daemon (exFAT or NTFS on
 // an older system): the device numbers of its files are the card's, where
 // other FUSE file systems (a camera over MTP, a network share) have none.
-// Remembered per device, because on FUSE the question is itself a request to
-// the daemon; a device number used again by another file system only costs
-// that one its best way of reading.
 bool cardDrivenByFuse(int fd)
 {
-    static std::mutex mutex;
-    static std::map<dev_t, bool> known;
+    static DeviceSet fuseCards;
+    static DeviceSet others;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || major(info.st_dev) == 0)
+    if (::fstat(fd, &info) != 0 || major(info.st_dev) == 0 || others.contains(info.st_dev))
         return false;
-    const std::lock_guard<std::mutex> lock(mutex);
-    const auto found = known.find(info.st_dev);
-    if (found != known.end())
-        return found->second;
+    if (fuseCards.contains(info.st_dev))
+        return true;
     struct statfs system {};
     const bool fuse = ::fstatfs(fd, &system) == 0 && system.f_type == FUSE_SUPER_MAGIC;
-    known.emplace(info.st_dev, fuse);
+    (fuse ? fuseCards : others).insert(info.st_dev);
     return fuse;
 }
 

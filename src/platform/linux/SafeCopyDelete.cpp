@@ -8,9 +8,7 @@
 
 #include "platform/linux/NativePath.h"
 
-#include <mutex>
 #include <optional>
-#include <set>
 #include <utility>
 
 #include <cerrno>
@@ -52,21 +50,14 @@ bool keepsChangeTimesHere(int fd)
     }
 }
 
-// Asked once per device for the ones that do not: on a FUSE card every ask
-// waits for the card's file system. A device number used again by a file
-// system that does keep them only costs that one a needless comparison.
+// Only a "no" is remembered: a wrong "yes" would skip the comparison of the bytes.
 bool keepsChangeTimes(int fd, dev_t device)
 {
-    static std::mutex mutex;
-    static std::set<dev_t> without;
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (without.count(device) != 0)
-            return false;
-    }
+    static DeviceSet without;
+    if (without.contains(device))
+        return false;
     if (keepsChangeTimesHere(fd))
         return true;
-    const std::lock_guard<std::mutex> lock(mutex);
     without.insert(device);
     return false;
 }
@@ -179,14 +170,10 @@ QString putBack(int folder, const QByteArray& aside, const QByteArray& name, con
 void deleteUnchanged(const QByteArray& path, Fd& source, const struct stat& info, const struct timespec& lookedAt,
                      Hash read)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folderPath = slash < 0 ? QByteArrayLiteral(".")
-        : slash == 0                        ? QByteArrayLiteral("/")
-                                            : path.left(slash);
-    const QByteArray name = path.mid(slash + 1);
+    const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
     // Only named through, never read: on FUSE this saves the card's file
     // system an open and a release of the folder for every deletion.
-    const Fd folder(::open(folderPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const Fd folder(::open(parentFolder(path).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0)
         fail(errno);
     lockWhole(source.get(), F_RDLCK, F_OFD_SETLK);  // tells a later run this file is still being deleted

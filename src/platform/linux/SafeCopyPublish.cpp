@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <mutex>
-#include <set>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -136,22 +134,8 @@ void syncFolder(int folder, int fd, const QByteArray& name, bool linked)
 namespace {
 
 // On a FUSE card every call that fails there still costs a look-up of the new
-// name by the card's file system. A device number used again by another file
-// system only sends that one the long way round, which is as safe.
-std::mutex devicesMutex;
-std::set<dev_t> devicesWithoutEither;
-
-bool knownWithoutEither(dev_t device)
-{
-    const std::lock_guard<std::mutex> lock(devicesMutex);
-    return devicesWithoutEither.count(device) != 0;
-}
-
-void rememberWithoutEither(dev_t device)
-{
-    const std::lock_guard<std::mutex> lock(devicesMutex);
-    devicesWithoutEither.insert(device);
-}
+// name by the card's file system; without them, a rename takes the long way round.
+DeviceSet devicesWithoutEither;
 
 // Renames without replacing by the calls made for it; false when the file
 // system has neither.
@@ -177,10 +161,10 @@ bool renameByCalls(int folder, const QByteArray& from, const QByteArray& to)
 
 void renameToUnguessable(int folder, const QByteArray& from, const QByteArray& to, dev_t device)
 {
-    if (!knownWithoutEither(device)) {
+    if (!devicesWithoutEither.contains(device)) {
         if (renameByCalls(folder, from, to))
             return;
-        rememberWithoutEither(device);
+        devicesWithoutEither.insert(device);
     }
     struct stat taken {};
     if (::fstatat(folder, to.constData(), &taken, AT_SYMLINK_NOFOLLOW) == 0)
